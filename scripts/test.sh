@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Builds and runs every test twice: a plain optimised build, then a build under
+# AddressSanitizer + UndefinedBehaviorSanitizer (LeakSanitizer on). Any report fails.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh
+
+jobs=$(nproc)
+run_suite() {
+  local dir=$1; shift
+  cmake -S . -B "$dir" "$@" > /dev/null
+  cmake --build "$dir" -j "$jobs"
+  ctest --test-dir "$dir" --output-on-failure -j "$jobs"
+}
+
+echo "== release build"
+run_suite build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+echo "== sanitizer build (ASan + UBSan + LSan)"
+export ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:abort_on_error=0:strict_string_checks=1
+export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+run_suite build/sanitize -DCMAKE_BUILD_TYPE=Debug -DSPECLINK_SANITIZE=ON -DSPECLINK_BUILD_BENCH=OFF
