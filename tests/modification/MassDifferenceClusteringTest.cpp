@@ -1,0 +1,230 @@
+#include <gtest/gtest.h>
+#include <rapidcheck/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "speclink.h"
+#include "support/TestSupport.h"
+
+namespace speclink {
+namespace {
+
+using test::CaptureStdout;
+using test::ReadFile;
+using test::ScopedCurrentDirectory;
+using test::TempDir;
+using test::WriteFile;
+
+// Writes `pair_list` into a fresh directory, groups it with `tolerance` there and returns
+// what "temp.temp" then holds.
+std::string Grouped(const std::string& pair_list, double tolerance = 0.01) {
+    const TempDir dir;
+    const ScopedCurrentDirectory cwd(dir.path());
+    WriteFile("pairs.txt", pair_list);
+    ClusterMassDifferences("pairs.txt", tolerance);
+    return ReadFile("temp.temp");
+}
+
+// A pair-list line as Run writes it, with the mass difference `d`.
+std::string PairLine(const std::string& d) { return "a.dta,1000.000000,b.dta,984.000000," + d + ",0.800000\n"; }
+
+std::string PairLines(const std::vector<std::string>& differences) {
+    std::string text;
+    for (const std::string& d : differences) text += PairLine(d);
+    return text;
+}
+
+struct GroupingCase {
+    const char* name;
+    std::vector<std::string> differences;
+    double tolerance;
+    const char* expected;
+};
+
+void PrintTo(const GroupingCase& c, std::ostream* os) { *os << c.name; }
+
+class Grouping : public ::testing::TestWithParam<GroupingCase> {};
+
+TEST_P(Grouping, WritesTheGroupsLargestFirst) {
+    EXPECT_EQ(Grouped(PairLines(GetParam().differences), GetParam().tolerance), GetParam().expected);
+}
+
+const GroupingCase kGroupingCases[] = {
+    // Equal first gaps: positions 0 and 1 merge first, then the gap to 16.0078125 is taken
+    // from 16.0, 0.0078125 < 0.01, so it joins; 32 - 16 ends the merging.
+    {"ThreeNearSixteen", {"32.000000", "16.0078125", "16.0", "16.00390625"}, 0.01,
+     "16.003906,3, 0, 0, 0, 0, 0\n32.000000,1, 0, 0, 0, 0, 0\n"},
+    // 0.0078125 and 0.01171875 merge first; their gap to 0.0 is then 0.01171875, not below t.
+    {"MergedGroupMeasuredFromItsFarEnd", {"0.0", "0.0078125", "0.01171875"}, 0.01,
+     "0.009766,2, 0, 0, 0, 0, 0\n0.000000,1, 0, 0, 0, 0, 0\n"},
+    // Equal gaps: the first wins, and the gap to 0.01171875 is then 0.01171875 - 0.0.
+    {"TieTakesTheFirstGap", {"0.01171875", "0.005859375", "0.0"}, 0.01,
+     "0.002930,2, 0, 0, 0, 0, 0\n0.011719,1, 0, 0, 0, 0, 0\n"},
+    {"OneLine", {"-17.026549"}, 0.01, "-17.026549,1, 0, 0, 0, 0, 0\n"},
+    {"OppositeSignsStaySeparate", {"16.0", "-16.0", "-16.001", "16.001", "16.002"}, 0.01,
+     "16.001000,3, 0, 0, 0, 0, 0\n-16.000500,2, 0, 0, 0, 0, 0\n"},
+    // Groups of equal size keep ascending mass order; the last group is written too.
+    {"EqualCountsInMassOrder", {"79.966", "14.016", "-18.011", "79.967", "14.015", "-18.010"}, 0.01,
+     "-18.010500,2, 0, 0, 0, 0, 0\n14.015500,2, 0, 0, 0, 0, 0\n79.966500,2, 0, 0, 0, 0, 0\n"},
+    // A gap exactly equal to the tolerance does not merge.
+    {"GapEqualToToleranceStaysApart", {"1.0", "1.5"}, 0.5, "1.000000,1, 0, 0, 0, 0, 0\n1.500000,1, 0, 0, 0, 0, 0\n"},
+    {"ZeroToleranceMergesNothing", {"5.0", "5.0"}, 0.0, "5.000000,1, 0, 0, 0, 0, 0\n5.000000,1, 0, 0, 0, 0, 0\n"},
+    // Above 1000 Da of tolerance the merging ends once everything is one group.
+    {"HugeToleranceOneGroup", {"6.0", "200.0", "100.0"}, 5000.0, "102.000000,3, 0, 0, 0, 0, 0\n"},
+};
+
+INSTANTIATE_TEST_SUITE_P(MassDifferences, Grouping, ::testing::ValuesIn(kGroupingCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct FieldCase {
+    const char* name;
+    const char* line;
+    double expected;
+};
+
+void PrintTo(const FieldCase& c, std::ostream* os) { *os << c.name; }
+
+class MassDifferenceField : public ::testing::TestWithParam<FieldCase> {};
+
+TEST_P(MassDifferenceField, IsTheFifthField) {
+    char expected[64];
+    std::snprintf(expected, sizeof expected, "%lf,1, 0, 0, 0, 0, 0\n", GetParam().expected);
+    EXPECT_EQ(Grouped(GetParam().line), expected);
+}
+
+const FieldCase kFieldCases[] = {
+    {"RunLayout", "x.dta,1016.0,y.dta,1000.0,15.994915,0.712300\n", 15.994915},
+    {"ShiftSearchLayout", "x.dta,1000.0,y.dta,1016.0,-16.000000,0.700000, 16\n", -16.0},
+    {"NoFifthComma", "a,b,c,d,  -42.25", -42.25},
+    {"LeadingBlanksAndTrailingText", "a,b,c,d, \t 7.5 Da,0.9\n", 7.5},
+    {"NoNumber", "a,b,c,d,mass,0.9\n", 0.0},
+    {"EmptyField", "a,b,c,d,,0.9\n", 0.0},
+    {"ThreeCommasTakesAfterTheLast", "a,b,c,12.5\n", 12.5},
+    {"NoCommaTakesTheWholeLine", "  31.25xyz\n", 31.25},
+    {"BlankLine", "\n", 0.0},
+    {"Exponent", "a,b,c,d,1.5e1,0.9\n", 15.0},
+};
+
+INSTANTIATE_TEST_SUITE_P(PairList, MassDifferenceField, ::testing::ValuesIn(kFieldCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ClusterMassDifferences, BlankLineCountsAsZero) {
+    EXPECT_EQ(Grouped(PairLine("16.0") + "\n" + PairLine("0.004")),
+              "0.002000,2, 0, 0, 0, 0, 0\n16.000000,1, 0, 0, 0, 0, 0\n");
+}
+
+TEST(ClusterMassDifferences, OverLongLineIsReadInPieces) {
+    // 250 + 9 characters fill the first read: "<name>,1000.0,b" has two commas and no number
+    // after the last; the rest ",900.0,100.0,0.5" has three commas and gives 0.5.
+    const std::string line = std::string(250, 'x') + ",1000.0,b,900.0,100.0,0.5\n";
+    ASSERT_EQ(line.find(",900.0"), 259u);
+    EXPECT_EQ(Grouped(line + PairLine("16.0")),
+              "0.000000,1, 0, 0, 0, 0, 0\n0.500000,1, 0, 0, 0, 0, 0\n16.000000,1, 0, 0, 0, 0, 0\n");
+
+    // A line of exactly 259 characters before its line break leaves the break as a blank line.
+    const std::string exact = "a,b,c,d,2.5," + std::string(247, 'y') + "\n";
+    ASSERT_EQ(exact.size(), 260u);
+    EXPECT_EQ(Grouped(exact), "0.000000,1, 0, 0, 0, 0, 0\n2.500000,1, 0, 0, 0, 0, 0\n");
+}
+
+TEST(ClusterMassDifferences, EmptyPairListEmptiesTempTemp) {
+    const TempDir dir;
+    const ScopedCurrentDirectory cwd(dir.path());
+    WriteFile("pairs.txt", "");
+    WriteFile("temp.temp", "old content\n");
+    const std::string out = CaptureStdout([] { ClusterMassDifferences("pairs.txt", 0.01); });
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(ReadFile("temp.temp"), "");
+}
+
+TEST(ClusterMassDifferences, MissingInputLeavesTempTempAlone) {
+    const TempDir dir;
+    const ScopedCurrentDirectory cwd(dir.path());
+    WriteFile("temp.temp", "old content\n");
+    const std::string path = dir / "no-such-pairs.txt";
+    const std::string out = CaptureStdout([&] { ClusterMassDifferences(path, 0.01); });
+    EXPECT_EQ(out, "Can not read file:" + path + "\n");
+    EXPECT_EQ(ReadFile("temp.temp"), "old content\n");
+
+    // Without an earlier temp.temp none is created.
+    std::filesystem::remove("temp.temp");
+    CaptureStdout([&] { ClusterMassDifferences(path, 0.01); });
+    EXPECT_FALSE(std::filesystem::exists("temp.temp"));
+}
+
+TEST(ClusterMassDifferences, UnwritableTempTempIsSilent) {
+    const TempDir dir;
+    const ScopedCurrentDirectory cwd(dir.path());
+    WriteFile("pairs.txt", PairLine("16.0"));
+    std::filesystem::create_directory("temp.temp");
+    const std::string out = CaptureStdout([] { ClusterMassDifferences("pairs.txt", 0.01); });
+    EXPECT_EQ(out, "");
+    EXPECT_TRUE(std::filesystem::is_directory("temp.temp"));
+}
+
+TEST(IndexOfSmallestGap, FirstOfTheSmallestBelow1001) {
+    EXPECT_EQ(IndexOfSmallestGap({}), 0u);
+    EXPECT_EQ(IndexOfSmallestGap({5.0, 2.0, 3.0, 2.0}), 1u);
+    EXPECT_EQ(IndexOfSmallestGap({1001.0, 1500.0}), 0u);
+    EXPECT_EQ(IndexOfSmallestGap({1001.0, 1000.999}), 1u);
+    EXPECT_EQ(IndexOfSmallestGap({1000.0, 7.0, 1000.0}), 1u);
+    EXPECT_EQ(IndexOfSmallestGap({-3.0, 0.0}), 0u);
+}
+
+TEST(MergeMassDifferences, LabelsAreFirstPositions) {
+    std::vector<int32_t> labels = {9, 9};
+    MergeMassDifferences({}, labels, 0.01);
+    EXPECT_TRUE(labels.empty());
+    MergeMassDifferences({3.0}, labels, 0.01);
+    EXPECT_EQ(labels, (std::vector<int32_t>{0}));
+    MergeMassDifferences({16.0, 16.00390625, 16.0078125, 32.0}, labels, 0.01);
+    EXPECT_EQ(labels, (std::vector<int32_t>{0, 0, 0, 3}));
+    MergeMassDifferences({0.0, 0.0078125, 0.01171875}, labels, 0.01);
+    EXPECT_EQ(labels, (std::vector<int32_t>{0, 1, 1}));
+}
+
+TEST(MergeMassDifferences, ToleranceAbove1000Ends) {
+    std::vector<int32_t> labels;
+    // A gap of 1001 Da or more is never the smallest, so 5000.0 stays apart for good.
+    MergeMassDifferences({0.0, 0.001, 5000.0}, labels, 2000.0);
+    EXPECT_EQ(labels, (std::vector<int32_t>{0, 0, 2}));
+    // Re-measuring the left group's right gap (999.95 from its first value) lets the groups
+    // merge after all, as the gap of 1000.35 measured by the right group could not.
+    MergeMassDifferences({0.0, 0.1, 999.95, 1000.45}, labels, 2000.0);
+    EXPECT_EQ(labels, (std::vector<int32_t>{0, 0, 0, 0}));
+    MergeMassDifferences({-150.0, 0.0, 150.0}, labels, 1e9);
+    EXPECT_EQ(labels, (std::vector<int32_t>{0, 0, 0}));
+}
+
+// Sorted values on a 1/64 Da grid, so that every difference is exact.
+rc::Gen<std::vector<double>> SortedDifferences() {
+    return rc::gen::map(rc::gen::container<std::vector<int>>(rc::gen::inRange(-2000, 2000)), [](std::vector<int> v) {
+        std::sort(v.begin(), v.end());
+        std::vector<double> d;
+        for (int x : v) d.push_back(x / 64.0);
+        return d;
+    });
+}
+
+RC_GTEST_PROP(MergeMassDifferences, GroupsAreRunsOfCloseNeighbours, ()) {
+    const std::vector<double> d = *SortedDifferences();
+    const double tolerance = *rc::gen::inRange(0, 200) / 64.0;
+    std::vector<int32_t> labels;
+    MergeMassDifferences(d, labels, tolerance);
+    RC_ASSERT(labels.size() == d.size());
+    for (size_t p = 0; p < d.size(); ++p) {
+        const auto first = static_cast<size_t>(labels[p]);
+        RC_ASSERT(first <= p);
+        RC_ASSERT(labels[first] == labels[p]);
+        // Runs of one label, each labelled by its first position.
+        if (p > 0 && labels[p] != labels[p - 1]) RC_ASSERT(first == p);
+        // Neighbours at least the tolerance apart are never joined.
+        if (p > 0 && d[p] - d[p - 1] >= tolerance) RC_ASSERT(first == p);
+    }
+}
+
+}  // namespace
+}  // namespace speclink
