@@ -10,21 +10,44 @@ namespace speclink {
 
 /// Cluster_Type 1: scores pairs of spectra whose precursor masses differ by a plausible
 /// modification mass, lists the pairs above `threshold` and counts their mass differences.
+///
+/// Every pair (i, j) with i < j is examined; d = precursor_mass(i) - precursor_mass(j) is
+/// the shift handed to the scorer. Working copies of the peaks are prepared with the
+/// selector, then SqrtNormalize; the spectra themselves are never changed. The scorer, the
+/// selector and `spectra_process` must not be null.
 class CModificationCluster : public CCluster {
 public:
     CModificationCluster(CSpectraProcess* process, double precursor_tol, Tolerance_Type precursor_tol_type,
                          double threshold_value, int32_t type)
         : CCluster(process, nullptr, precursor_tol, precursor_tol_type, threshold_value, type) {}
 
+    /// Scores the pairs with lower_mass <= |d| <= upper_mass (Da) whose charges are equal,
+    /// or 3 then 2 when the scorer's method is "Dot Product X" or "Comprehensive" (resolved
+    /// per pair into methods 4 and 2 at 0.5 Da, which stay in the scorer). Writes every pair
+    /// scoring above `threshold` to the pair list at GetClusterResult()
+    /// ("%s,%lf,%s,%lf,%lf,%lf\n"), appends the square root of every score above 0.0001 to
+    /// "score.txt" ("%.4lf\n"), then groups the listed mass differences into "temp.temp"
+    /// within `cluster_masses_tol`. Progress goes to standard output as "%d0%%.." per tenth
+    /// of the list; with fewer than 10 spectra none is printed.
+    ///
+    /// When the pair list cannot be opened, "Cannot open file: <path>!" is printed and
+    /// nothing else is done ("score.txt", already opened, is closed again unchanged). When
+    /// "score.txt" cannot be opened, the run goes on without it.
     void Run(const std::vector<CSpectrum>& spectra, CSimilarity* similarity,
              CPeakSelect* peak_select) override;
 
-    /// Doubly charged pairs only: each pair is scored at its best whole-number shift.
+    /// Doubly charged pairs with 6.0 <= |d| <= 200.0 Da only (lower_mass and upper_mass do
+    /// not apply): each pair is scored by "Dot Product Mod" at 0.5 Da (the scorer is left
+    /// so) with d corrected by the best whole-number shift k of FindBestShift, and written
+    /// when above `threshold` as "%s,%lf,%s,%lf,%lf,%lf, %d\n" with k last. Writes neither
+    /// "score.txt" nor "temp.temp" and prints no progress.
     virtual void RunShiftSearch(const std::vector<CSpectrum>& spectra, CSimilarity* similarity,
                                 CPeakSelect* peak_select);
 
-    /// The whole-number shift near |d| at which the lighter spectrum's prepared peaks,
-    /// moved by it, agree best with the heavier one's; 0 when nothing agrees.
+    /// The whole number k from N - 5 to N + 5 (N = |d| rounded half up) at which the lighter
+    /// spectrum's prepared peaks, moved up by k, agree best by "Dot Product" at 0.5 Da with
+    /// the heavier one's; the smallest such k on ties, 0 when nothing scores above 0.0.
+    /// Scores copies: `a_peaks` and `b_peaks` are left as they are.
     int32_t FindBestShift(const CSpectrum& a, const CSpectrum& b, const PeakList& a_peaks,
                           const PeakList& b_peaks, double d) const;
 };
