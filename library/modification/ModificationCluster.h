@@ -22,9 +22,13 @@ public:
         : CCluster(process, nullptr, precursor_tol, precursor_tol_type, threshold_value, type) {}
 
     /// Scores the pairs with lower_mass <= |d| <= upper_mass (Da) whose charges are equal,
-    /// or 3 then 2 when the scorer's method is "Dot Product X" or "Comprehensive" (resolved
-    /// per pair into methods 4 and 2 at 0.5 Da, which stay in the scorer). Writes every pair
-    /// scoring above `threshold` to the pair list at GetClusterResult()
+    /// or 3 then 2 when the scorer's method is "Dot Product X" or "Comprehensive". Under
+    /// "Dot Product X" pairs of equal charge score 0.0 without being compared.
+    /// "Comprehensive" is resolved per pair: a 3 -> 2 pair by "Dot Product X" with shift d,
+    /// any other by "Dot Product Mod" with d / k for k = 1 .. charge - 1, the best kept; the
+    /// scorer keeps the last method set, with 0.5 Da.
+    ///
+    /// Writes every pair scoring above `threshold` to the pair list at GetClusterResult()
     /// ("%s,%lf,%s,%lf,%lf,%lf\n"), appends the square root of every score above 0.0001 to
     /// "score.txt" ("%.4lf\n"), then groups the listed mass differences into "temp.temp"
     /// within `cluster_masses_tol`. Progress goes to standard output as "%d0%%.." per tenth
