@@ -24,7 +24,8 @@ public:
     void SelectWholeTopPeaks(PeakList& peaks) const;
 
     /// Keeps the `part_top_peak_num` most intense peaks of each window of width
-    /// `part_top_peak_per_num`; expects the list in ascending m/z.
+    /// `part_top_peak_per_num`; expects the list in ascending m/z. With
+    /// `part_top_peak_num` below 1 no peak is kept.
     void SelectPartTopPeaks(PeakList& peaks) const;
 
     Peak_Select_Method peak_select_method;

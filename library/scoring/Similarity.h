@@ -25,6 +25,7 @@ public:
 
     // Ordered walks over lists in ascending m/z.
     double IntensityScore(const PeakList& first, const PeakList& second, double shift) const;
+    /// Two empty lists score 0.0.
     double PeakCount(const PeakList& first, const PeakList& second, double shift) const;
 
     // Greedy one-to-one matching over lists in descending intensity.
