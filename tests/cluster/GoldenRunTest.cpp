@@ -125,6 +125,8 @@ struct GoldenCase {
     bool data_is_file;
 };
 
+void PrintTo(const GoldenCase& golden, std::ostream* out) { *out << golden.name; }
+
 class GoldenRunTest : public ::testing::TestWithParam<GoldenCase> {};
 
 TEST_P(GoldenRunTest, OutputsMatchTheExpectedFiles) {
