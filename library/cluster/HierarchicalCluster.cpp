@@ -97,6 +97,7 @@ void CHierarchicalCluster::Run(const std::vector<CSpectrum>& spectra, CSimilarit
 }
 
 void CHierarchicalCluster::CopySpectrumFile(std::string file_name) const {
+    if (spectra_process == nullptr) return;
     const std::string out_directory = spectra_process->GetOutDirectory();
     const std::string data_directory = spectra_process->GetDataDirectory();
     if (!platform::PathExists(out_directory)) platform::CreateDirectoryLevel(out_directory);

@@ -28,8 +28,9 @@ namespace speclink {
 /// - A peak list whose intensities sum to 0 is left with intensities 0.0 by SqrtNormalize;
 ///   such a member scores 0.0 against every other and never links.
 /// - Without a data directory ("Wrong data path!") or with no CSpectraProcess, Run does
-///   nothing else; without a CRepresentativeSpectra no result file is written. A missing
-///   peak selector leaves the peaks unreduced; a missing scorer scores every pair 0.0.
+///   nothing else, and CopySpectrumFile copies nothing without a CSpectraProcess. Without
+///   a CRepresentativeSpectra no result file is written. A missing peak selector leaves
+///   the peaks unreduced; a missing scorer scores every pair 0.0.
 class CHierarchicalCluster : public CCluster {
 public:
     CHierarchicalCluster(CSpectraProcess* process, CRepresentativeSpectra* representatives,
