@@ -11,6 +11,26 @@ namespace speclink {
 /// Cluster_Type 0: sweeps the spectrum list into precursor groups (one charge, precursor
 /// masses within `precursor_ion_tol` of the group's first spectrum), clusters each group
 /// by single linkage above `threshold`, and hands the clustering to the consensus step.
+///
+/// Behaviour at the edges of the settings:
+/// - Progress ("10%.." ... without line end) is printed in steps of a tenth of the list;
+///   with fewer than 10 spectra there is no such step and no progress text at all.
+/// - The distance in ppm is taken relative to the spectrum being tested, not to the
+///   group's first spectrum; the bound is strict. A spectrum that arrives while the group
+///   is empty always opens the group, so with a tolerance <= 0 (or NaN, or a NaN distance
+///   such as mass 0 in ppm) every spectrum is a group of its own. A unit other than ppm
+///   counts as Da.
+/// - The scaled threshold is clamped into 0..32767 before merging: a negative threshold
+///   acts as 0 (every positive link merges, then merging ends) and one above 3.2767
+///   merges nothing, so a chain never turns into a cycle.
+/// - Members of different charges in one group (possible only when ClusterGroup is called
+///   directly) are not scored; their pair holds -1, no link.
+/// - A peak list whose intensities sum to 0 is left with intensities 0.0 by SqrtNormalize;
+///   such a member scores 0.0 against every other and never links.
+/// - Without a data directory ("Wrong data path!") or with no CSpectraProcess, Run does
+///   nothing else, and CopySpectrumFile copies nothing without a CSpectraProcess. Without
+///   a CRepresentativeSpectra no result file is written. A missing peak selector leaves
+///   the peaks unreduced; a missing scorer scores every pair 0.0.
 class CHierarchicalCluster : public CCluster {
 public:
     CHierarchicalCluster(CSpectraProcess* process, CRepresentativeSpectra* representatives,
@@ -18,17 +38,20 @@ public:
         : CCluster(process, representatives, precursor_tol, precursor_tol_type, threshold_value,
                    CLUSTER_HIERARCHICAL) {}
 
-    /// `spectra` must be in sweep order: spectra that belong together adjacent.
+    /// `spectra` must be in sweep order: spectra that belong together adjacent. Spectra
+    /// alone in a group closed during the sweep are copied into the output directory; the
+    /// last group is always clustered, whatever its size.
     void Run(const std::vector<CSpectrum>& spectra, CSimilarity* similarity,
              CPeakSelect* peak_select) override;
 
     /// Clusters one precursor group. Appends one link per member (positions local to the
     /// group) to `links` and one representative per cluster to `representatives`. Switches
-    /// the scorer to "Dot Product" at 0.5 Da.
+    /// the scorer to "Dot Product" at 0.5 Da, also for an empty group.
     void ClusterGroup(const std::vector<CSpectrum>& group, ClusterLinkList& links, CSimilarity* similarity,
                       RepresentativeList& representatives, CPeakSelect* peak_select) const;
 
-    /// Copies a spectrum file from the data directory into the output directory.
+    /// Copies a spectrum file from the data directory into the output directory, creating
+    /// the output directory (one level) when nothing exists at its path. Failures are silent.
     void CopySpectrumFile(std::string file_name) const;
 };
 
