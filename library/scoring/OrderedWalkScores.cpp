@@ -29,10 +29,10 @@ private:
     std::vector<double> intensity_;
 };
 
-/// PeakCount's neighbour search: from a match at (i, j), moves j past the second-list peaks
-/// that come ever closer to a[i] and returns the new j; the matched peak is at j - 1. `first`
-/// is the difference at the match, `offset` is subtracted from the later differences. The
-/// search stops at the end of the second list.
+/// PeakCount's neighbour search from a match at (i, j): advances j at least once and goes on
+/// while the signed difference keeps falling. The first value compared is
+/// `first_difference`, later ones are b[j] - a[i] - `offset`. Returns the new j, so the
+/// matched second-list peak is at j - 1; the search stops at the end of the second list.
 std::size_t NeighbourSearch(const PeakList& first, const PeakList& second, std::size_t i, std::size_t j,
                             double first_difference, double offset) {
     double e = first_difference;
