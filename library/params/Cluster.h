@@ -41,6 +41,9 @@ public:
     Tolerance_Type precursor_ion_tol_type;
     double threshold;                                ///< similarity threshold, 0 to 1
     int32_t cluster_type;
+    /// Worker threads for the parts of a run that can be shared out; 1 (the default) runs
+    /// everything on the caller's thread. Outputs are the same for every count.
+    int32_t threads = 1;
 };
 
 }  // namespace speclink
