@@ -78,13 +78,14 @@ private:
             return;
         }
         if (EqualsIgnoreCase(line, "BEGIN IONS")) throw Error("expected 'END IONS' before 'BEGIN IONS'");
-        if (StartsPeak(line)) {
-            PeakLine(line);
-            return;
-        }
         const std::string_view key = KeyOf(line);
-        if (key.empty()) throw Error("expected a peak line 'm/z intensity', a KEY=value line or 'END IONS'");
-        Parameter(key, Trim(line.substr(key.size() + 1)));
+        if (!key.empty()) {
+            Parameter(key, Trim(line.substr(key.size() + 1)));
+        } else if (StartsPeak(line) || ParseDouble(SplitFields(line).front())) {
+            PeakLine(line);
+        } else {
+            throw Error("expected a peak line 'm/z intensity', a KEY=value line or 'END IONS'");
+        }
     }
 
     void PeakLine(std::string_view line) {
