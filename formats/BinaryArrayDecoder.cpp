@@ -78,8 +78,9 @@ std::vector<double> DecodeNumpress(std::vector<unsigned char> bytes, ArrayEncodi
     }
     const size_t size = bytes.size();
     bytes.resize(size + kNumpressSlack, 0);
-    // Upper bounds on the number of values each method can give.
-    const size_t capacity = method == ArrayEncoding::Numpress::kSlof ? (size - 8) / 2 : size * 2;
+    // Every value takes at least half a byte, whatever the method; the margin covers the
+    // decoders' handling of a last, partial value.
+    const size_t capacity = size * 2 + 16;
     values.resize(capacity);
     size_t count = 0;
     try {

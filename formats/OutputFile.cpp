@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <charconv>
+#include <cmath>
 #include <cstdarg>
 #include <system_error>
 
@@ -50,8 +51,12 @@ void OutputFile::Close() {
 }
 
 std::string Lossless(double value) {
-    char buffer[32];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    // Fixed notation over the range of m/z, intensities and times; exponents outside it.
+    const double magnitude = std::fabs(value);
+    const bool fixed = value == 0.0 || (magnitude >= 1e-5 && magnitude < 1e15);
+    char buffer[64];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value,
+                                      fixed ? std::chars_format::fixed : std::chars_format::scientific);
     return std::string(buffer, result.ptr);
 }
 

@@ -36,7 +36,8 @@ private:
     std::unique_ptr<std::FILE, FileCloser> file_;
 };
 
-/// The shortest decimal text that reads back as exactly `value` (fixed or exponent notation).
+/// The shortest decimal text that reads back as exactly `value`: fixed notation from 1e-5 to
+/// 1e15, exponent notation outside.
 std::string Lossless(double value);
 
 /// `text` with the five XML special characters replaced by entities.
