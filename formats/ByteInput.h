@@ -1,0 +1,75 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <zlib.h>
+
+#include "formats/ProgressCounter.h"
+
+namespace speclink {
+
+/// The content of a file, block by block, inflated on the fly when the file is gzip-compressed.
+///
+/// A file is taken as gzip when it starts with the gzip magic bytes 0x1f 0x8b, whatever its name;
+/// concatenated gzip members are read one after the other. A damaged or truncated gzip stream,
+/// or bytes after the last member that do not start another one, raise a FormatError.
+class ByteInput {
+public:
+    static constexpr size_t kBlockSize = 1 << 16;
+
+    /// Opens `path`; throws FormatError when it cannot be opened. `progress` (optional) is told
+    /// every file byte read.
+    explicit ByteInput(std::string path, ProgressCounter* progress = nullptr);
+    ByteInput(const ByteInput&) = delete;
+    ByteInput& operator=(const ByteInput&) = delete;
+    ~ByteInput();
+
+    /// Up to `size` bytes from the start of the content, without consuming them. Only valid
+    /// before the first NextBlock.
+    std::string_view Peek(size_t size);
+
+    /// The next block of content (valid until the next call); empty at the end.
+    std::string_view NextBlock();
+
+    const std::string& path() const { return path_; }
+    bool gzip() const { return gzip_; }
+    /// Content bytes handed out so far.
+    uint64_t offset() const { return offset_; }
+
+private:
+    struct FileCloser {
+        void operator()(std::FILE* file) const { std::fclose(file); }
+    };
+
+    /// Reads more file bytes into the raw buffer; false at the end of the file.
+    bool FillRaw();
+    /// Produces the next block of content into `block_`; false at the end.
+    bool Produce();
+    bool ProduceInflated();
+
+    std::string path_;
+    ProgressCounter* progress_;
+    std::unique_ptr<std::FILE, FileCloser> file_;
+    std::vector<unsigned char> raw_;
+    size_t raw_begin_ = 0;
+    size_t raw_end_ = 0;
+    uint64_t file_offset_ = 0;
+    bool file_end_ = false;
+
+    bool gzip_ = false;
+    z_stream zstream_{};
+    bool zstream_open_ = false;
+    bool member_end_ = false;
+
+    std::string block_;
+    std::string peeked_;
+    bool peeked_pending_ = false;
+    uint64_t offset_ = 0;
+};
+
+}  // namespace speclink

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "formats/ByteInput.h"
+#include "formats/RecordEmitter.h"
+
+namespace speclink {
+
+/// Reads Mascot Generic Format (MGF).
+///
+/// A file is an optional header of KEY=value lines, then spectra between "BEGIN IONS" and
+/// "END IONS" lines. Inside a spectrum: KEY=value lines and peak lines "m/z intensity" (space-
+/// or tab-separated; a third column, the fragment charge such as "2+", is accepted and
+/// ignored). Keywords are matched in any case; blank lines and lines starting with '#', ';',
+/// '!' or '/' are ignored; line ends may be "\n" or "\r\n".
+///
+/// Keys read: PEPMASS ("m/z" or "m/z intensity", required), CHARGE (e.g. "2+", "2", "2.0+",
+/// "2+ and 3+"; a header CHARGE applies to spectra without one), TITLE, RTINSECONDS (seconds;
+/// the first value of a range "a-b"), SCANS (the first number of "N", "N-M" or "N,M"), SEQ
+/// (the peptide), MSLEVEL. Other keys are accepted and ignored.
+///
+/// Scan number: SCANS, else the scan the title carries ("scan=N", or "name.N.N.z[.dta]"),
+/// else the 1-based position of the spectrum in the file.
+///
+/// Errors (FormatError with the line): lines outside these forms, a missing "END IONS" or
+/// "BEGIN IONS", a spectrum without PEPMASS, a number that does not parse, a non-finite or
+/// non-positive m/z, a negative or non-finite intensity.
+void ReadMgf(ByteInput& input, RecordEmitter& emitter);
+
+}  // namespace speclink

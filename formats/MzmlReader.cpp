@@ -1,0 +1,323 @@
+#include "formats/MzmlReader.h"
+
+#include <cmath>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "formats/BinaryArrayDecoder.h"
+#include "formats/FormatError.h"
+#include "formats/SpectrumNaming.h"
+#include "formats/TextFields.h"
+#include "formats/XmlParser.h"
+
+namespace speclink {
+namespace {
+
+struct CvParam {
+    std::string accession;
+    std::string value;
+    std::string unit_accession;
+};
+
+enum class ArrayKind { kOther, kMz, kIntensity };
+
+/// The spectrum being read and where inside it the parser is.
+struct SpectrumState {
+    SourceSpectrum spectrum;
+    std::string id;
+    std::string index_text;
+    size_t default_length = 0;
+    std::optional<int> ms_level;
+    bool ms1_term = false;
+    std::vector<int> possible_charges;
+    std::optional<int> charge;
+    int scans_seen = 0;
+    int precursors_seen = 0;
+    int selected_ions_seen = 0;
+    std::optional<std::vector<double>> mz;
+    std::optional<std::vector<double>> intensity;
+};
+
+struct ArrayState {
+    ArrayEncoding encoding;
+    ArrayKind kind = ArrayKind::kOther;
+    size_t length = 0;
+    std::string text;
+    bool has_binary = false;
+};
+
+class MzmlHandler : public XmlHandler {
+public:
+    MzmlHandler(ByteInput& input, RecordEmitter& emitter) : input_(input), emitter_(emitter), parser_(input, *this) {}
+
+    void Run() {
+        parser_.Parse();
+        if (!root_seen_) throw FormatError(input_.path(), "1", "expected an mzML document, found no element");
+    }
+
+    void StartElement(std::string_view name, const XmlAttributes& attributes) override {
+        if (!root_seen_) {
+            root_seen_ = true;
+            if (name != "mzML" && name != "indexedmzML") {
+                throw parser_.ErrorHere("expected an mzML document, found <" + std::string(name) + ">");
+            }
+        }
+        path_.emplace_back(name);
+        const std::string_view parent = path_.size() < 2 ? std::string_view() : std::string_view(path_[path_.size() - 2]);
+        if (name == "cvParam") {
+            CvParam param{std::string(attributes.Get("accession").value_or("")),
+                          std::string(attributes.Get("value").value_or("")),
+                          std::string(attributes.Get("unitAccession").value_or(""))};
+            Apply(parent, param);
+        } else if (name == "referenceableParamGroupRef") {
+            const std::string ref(attributes.Get("ref").value_or(""));
+            const auto group = groups_.find(ref);
+            if (group == groups_.end()) throw parser_.ErrorHere("unknown referenceableParamGroup '" + ref + "'");
+            for (const CvParam& param : group->second) Apply(parent, param);
+        } else if (name == "referenceableParamGroup") {
+            group_id_ = std::string(attributes.Get("id").value_or(""));
+            groups_[*group_id_].clear();
+        } else if (name == "spectrum") {
+            StartSpectrum(attributes);
+        } else if (spectrum_ && name == "scan") {
+            ++spectrum_->scans_seen;
+        } else if (spectrum_ && name == "precursor") {
+            ++spectrum_->precursors_seen;
+        } else if (spectrum_ && name == "selectedIon") {
+            ++spectrum_->selected_ions_seen;
+        } else if (spectrum_ && name == "binaryDataArray") {
+            array_.emplace();
+            array_->length = spectrum_->default_length;
+            if (const auto length = attributes.Get("arrayLength")) array_->length = Count(*length, "arrayLength");
+        } else if (array_ && name == "binary") {
+            array_->has_binary = true;
+        }
+    }
+
+    void EndElement(std::string_view name) override {
+        path_.pop_back();
+        if (name == "referenceableParamGroup") {
+            group_id_.reset();
+        } else if (name == "binaryDataArray" && array_) {
+            EndArray();
+        } else if (name == "spectrum" && spectrum_) {
+            EndSpectrum();
+        }
+    }
+
+    void Text(std::string_view text) override {
+        if (array_ && !path_.empty() && path_.back() == "binary" && Wanted()) array_->text.append(text);
+    }
+
+private:
+    FormatError SpectrumError(const std::string& message) const {
+        return parser_.ErrorHere("spectrum index " + spectrum_->index_text + " (id '" + spectrum_->id + "'): " + message);
+    }
+
+    size_t Count(std::string_view text, const std::string& what) const {
+        const std::optional<int> value = ParseInt(Trim(text));
+        if (!value || *value < 0) throw parser_.ErrorHere("expected a count for " + what + ", found '" + std::string(text) + "'");
+        return static_cast<size_t>(*value);
+    }
+
+    double Number(const CvParam& param, const std::string& what) const {
+        const std::optional<double> value = ParseDouble(Trim(param.value));
+        if (!value || !std::isfinite(*value)) {
+            throw SpectrumError("expected a finite number for the " + what + ", found '" + param.value + "'");
+        }
+        return *value;
+    }
+
+    /// Whether the current array's data matter: an m/z or intensity array of a spectrum that
+    /// is not known to be of another MS level than 2.
+    bool Wanted() const {
+        return array_->kind != ArrayKind::kOther && (!spectrum_->ms_level || *spectrum_->ms_level == 2);
+    }
+
+    void StartSpectrum(const XmlAttributes& attributes) {
+        spectrum_.emplace();
+        ++position_;
+        spectrum_->id = std::string(attributes.Get("id").value_or(""));
+        spectrum_->index_text = std::string(attributes.Get("index").value_or(std::to_string(position_ - 1)));
+        spectrum_->default_length = Count(attributes.Get("defaultArrayLength").value_or("0"), "defaultArrayLength");
+        if (const std::optional<int> scan = ScanFromNativeId(spectrum_->id)) {
+            spectrum_->spectrum.scan = *scan;
+        } else {
+            const std::optional<int> index = ParseInt(spectrum_->index_text);
+            if (!index || *index < 0) throw SpectrumError("expected a whole index attribute");
+            spectrum_->spectrum.scan = *index + 1;
+        }
+    }
+
+    void Apply(std::string_view parent, const CvParam& param) {
+        if (parent == "referenceableParamGroup" && group_id_) {
+            groups_[*group_id_].push_back(param);
+        } else if (!spectrum_) {
+            return;
+        } else if (parent == "binaryDataArray" && array_) {
+            ArrayParam(param);
+        } else if (parent == "spectrum") {
+            SpectrumParam(param);
+        } else if (parent == "scan" && spectrum_->scans_seen == 1) {
+            ScanParam(param);
+        } else if (parent == "selectedIon" && spectrum_->precursors_seen == 1 && spectrum_->selected_ions_seen == 1) {
+            SelectedIonParam(param);
+        }
+    }
+
+    void SpectrumParam(const CvParam& param) {
+        if (param.accession == "MS:1000511") {
+            const std::optional<int> level = ParseInt(Trim(param.value));
+            if (!level) throw SpectrumError("expected a whole ms level, found '" + param.value + "'");
+            spectrum_->ms_level = *level;
+        } else if (param.accession == "MS:1000579") {
+            spectrum_->ms1_term = true;
+        } else if (param.accession == "MS:1000796") {
+            spectrum_->spectrum.title = param.value;
+        } else if (param.accession == "MS:1000285") {
+            spectrum_->spectrum.total_ion_current = Number(param, "total ion current");
+        }
+    }
+
+    void ScanParam(const CvParam& param) {
+        if (param.accession != "MS:1000016") return;
+        const double time = Number(param, "scan start time");
+        if (param.unit_accession == "UO:0000031") {
+            spectrum_->spectrum.retention_time = time * 60.0;
+        } else if (param.unit_accession == "UO:0000010" || param.unit_accession.empty()) {
+            spectrum_->spectrum.retention_time = time;
+        } else {
+            throw SpectrumError("scan start time in an unknown unit '" + param.unit_accession + "'");
+        }
+    }
+
+    void SelectedIonParam(const CvParam& param) {
+        if (param.accession == "MS:1000744" || param.accession == "MS:1000040") {
+            const double mz = Number(param, "selected ion m/z");
+            if (mz <= 0.0) throw SpectrumError("the selected ion m/z must be positive");
+            spectrum_->spectrum.precursor_mz = mz;
+        } else if (param.accession == "MS:1000041" || param.accession == "MS:1000633") {
+            const std::optional<int> charge = ParseInt(Trim(param.value));
+            if (!charge) throw SpectrumError("expected a whole charge, found '" + param.value + "'");
+            if (param.accession == "MS:1000041") {
+                spectrum_->charge = *charge;
+            } else {
+                spectrum_->possible_charges.push_back(*charge);
+            }
+        } else if (param.accession == "MS:1000042") {
+            spectrum_->spectrum.precursor_intensity = Number(param, "precursor peak intensity");
+        }
+    }
+
+    void ArrayParam(const CvParam& param) {
+        using Type = ArrayEncoding::Type;
+        using Numpress = ArrayEncoding::Numpress;
+        ArrayEncoding& encoding = array_->encoding;
+        const std::string& a = param.accession;
+        if (a == "MS:1000514") {
+            array_->kind = ArrayKind::kMz;
+        } else if (a == "MS:1000515") {
+            array_->kind = ArrayKind::kIntensity;
+        } else if (a == "MS:1000521") {
+            encoding.type = Type::kFloat32;
+        } else if (a == "MS:1000523") {
+            encoding.type = Type::kFloat64;
+        } else if (a == "MS:1000519") {
+            encoding.type = Type::kInt32;
+        } else if (a == "MS:1000522") {
+            encoding.type = Type::kInt64;
+        } else if (a == "MS:1000574") {
+            encoding.zlib = true;
+        } else if (a == "MS:1000576") {
+            encoding.zlib = false;
+        } else if (a == "MS:1002312" || a == "MS:1002746") {
+            encoding.numpress = Numpress::kLinear;
+            encoding.zlib = encoding.zlib || a == "MS:1002746";
+        } else if (a == "MS:1002313" || a == "MS:1002747") {
+            encoding.numpress = Numpress::kPic;
+            encoding.zlib = encoding.zlib || a == "MS:1002747";
+        } else if (a == "MS:1002314" || a == "MS:1002748") {
+            encoding.numpress = Numpress::kSlof;
+            encoding.zlib = encoding.zlib || a == "MS:1002748";
+        }
+    }
+
+    void EndArray() {
+        if (Wanted()) {
+            const bool mz = array_->kind == ArrayKind::kMz;
+            std::optional<std::vector<double>>& target = mz ? spectrum_->mz : spectrum_->intensity;
+            const std::string what = mz ? "m/z array" : "intensity array";
+            if (target) throw SpectrumError("a second " + what);
+            if (!array_->has_binary) throw SpectrumError(what + " without a <binary> element");
+            try {
+                target = DecodeBinaryArray(array_->text, array_->encoding, array_->length);
+            } catch (const ArrayDecodeError& error) {
+                throw SpectrumError(what + ": " + error.what());
+            }
+        }
+        array_.reset();
+    }
+
+    void EndSpectrum() {
+        SpectrumState& state = *spectrum_;
+        if (state.ms_level) {
+            state.spectrum.ms_level = *state.ms_level;
+        } else if (state.ms1_term) {
+            state.spectrum.ms_level = 1;
+        } else {
+            throw SpectrumError("expected an 'ms level' parameter (MS:1000511)");
+        }
+        if (state.spectrum.ms_level == 2) {
+            if (state.charge) {
+                state.spectrum.charges = {*state.charge};
+            } else {
+                state.spectrum.charges = state.possible_charges;
+            }
+            TakePeaks(state);
+        }
+        emitter_.Emit(std::move(state.spectrum));
+        spectrum_.reset();
+    }
+
+    void TakePeaks(SpectrumState& state) {
+        const size_t mz_count = state.mz ? state.mz->size() : 0;
+        const size_t intensity_count = state.intensity ? state.intensity->size() : 0;
+        if (mz_count == 0 && intensity_count == 0) return;
+        if (!state.mz) throw SpectrumError("expected an m/z array");
+        if (!state.intensity) throw SpectrumError("expected an intensity array");
+        if (mz_count != intensity_count) {
+            throw SpectrumError("m/z and intensity arrays differ in length (" + std::to_string(mz_count) + " and " +
+                                std::to_string(intensity_count) + ")");
+        }
+        PeakList& peaks = state.spectrum.peaks;
+        peaks.resize(mz_count);
+        for (size_t i = 0; i < mz_count; ++i) {
+            const double mz = (*state.mz)[i];
+            const double intensity = (*state.intensity)[i];
+            if (!std::isfinite(mz) || mz <= 0.0) throw SpectrumError("peak " + std::to_string(i + 1) + ": m/z must be a positive finite number");
+            if (!std::isfinite(intensity) || intensity < 0.0) {
+                throw SpectrumError("peak " + std::to_string(i + 1) + ": intensity must be a finite number of at least 0");
+            }
+            peaks[i] = {mz, intensity};
+        }
+    }
+
+    ByteInput& input_;
+    RecordEmitter& emitter_;
+    XmlParser parser_;
+    bool root_seen_ = false;
+    std::vector<std::string> path_;
+    std::map<std::string, std::vector<CvParam>> groups_;
+    std::optional<std::string> group_id_;
+    std::optional<SpectrumState> spectrum_;
+    std::optional<ArrayState> array_;
+    int position_ = 0;
+};
+
+}  // namespace
+
+void ReadMzml(ByteInput& input, RecordEmitter& emitter) { MzmlHandler(input, emitter).Run(); }
+
+}  // namespace speclink

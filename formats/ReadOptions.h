@@ -1,0 +1,19 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+namespace speclink {
+
+/// Choices a caller makes when reading spectrum files.
+struct ReadOptions {
+    /// Charges given to a spectrum that carries none (no charge, or charge 0): one record per
+    /// charge, in this order. Empty: such spectra are skipped and counted.
+    std::vector<int> assign_charges;
+    /// Called as the input is consumed with (bytes read, total bytes) of the files of the run,
+    /// counted in file bytes (compressed bytes for gzip files).
+    std::function<void(uint64_t bytes_read, uint64_t total_bytes)> progress;
+};
+
+}  // namespace speclink

@@ -1,0 +1,78 @@
+#include "formats/RecordEmitter.h"
+
+#include <algorithm>
+
+#include "formats/ProtonMass.h"
+#include "formats/SpectrumNaming.h"
+
+namespace speclink {
+
+void RecordEmitter::Emit(SourceSpectrum&& spectrum) {
+    ++result_.spectra;
+    if (spectrum.ms_level != 2) {
+        ++result_.skipped_not_ms2;
+        return;
+    }
+    if (!spectrum.precursor_mz && spectrum.stated_masses.empty()) {
+        ++result_.skipped_no_precursor;
+        return;
+    }
+    if (spectrum.peaks.empty()) {
+        ++result_.skipped_empty;
+        return;
+    }
+    if (std::any_of(spectrum.charges.begin(), spectrum.charges.end(), [](int z) { return z < 0; })) {
+        ++result_.skipped_negative_charge;
+        return;
+    }
+
+    struct Precursor {
+        int charge;
+        double mass;
+        double mz;
+    };
+    std::vector<Precursor> precursors;
+    const auto add = [&](int charge, size_t stated_index) {
+        if (stated_index < spectrum.stated_masses.size()) {
+            const double mass = spectrum.stated_masses[stated_index];
+            precursors.push_back({charge, mass, spectrum.precursor_mz.value_or(MzFromMass(mass, charge))});
+        } else {
+            precursors.push_back({charge, MassFromMz(*spectrum.precursor_mz, charge), *spectrum.precursor_mz});
+        }
+    };
+    for (size_t i = 0; i < spectrum.charges.size(); ++i) {
+        if (spectrum.charges[i] != 0) add(spectrum.charges[i], i);
+    }
+    const bool assigned = precursors.empty();
+    if (assigned) {
+        // A mass stated with charge 0 (a DTA header) still holds for the assigned charges.
+        for (const int charge : options_.assign_charges) add(charge, 0);
+    }
+    if (precursors.empty()) {
+        ++result_.skipped_no_charge;
+        return;
+    }
+
+    for (size_t i = 0; i < precursors.size(); ++i) {
+        const Precursor& precursor = precursors[i];
+        CSpectrum record;
+        record.charge = precursor.charge;
+        record.precursor_mz = precursor.mz;
+        record.precursor_mass = precursor.mass;
+        record.retention_time = spectrum.retention_time;
+        record.precursor_intensity = spectrum.precursor_intensity;
+        record.file_name = spectrum.file_name.empty() ? RecordFileName(base_name_, spectrum.scan, precursor.charge)
+                                                      : spectrum.file_name;
+        record.scan = spectrum.scan;
+        record.total_ion_current = spectrum.total_ion_current;
+        record.title = spectrum.title;
+        record.ms_level = 2;
+        record.peptide = spectrum.peptide;
+        record.peaks = i + 1 == precursors.size() ? std::move(spectrum.peaks) : spectrum.peaks;
+        ++result_.records;
+        if (assigned) ++result_.assigned_charge_records;
+        sink_(std::move(record));
+    }
+}
+
+}  // namespace speclink

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "data/Spectrum.h"
+#include "formats/ReadOptions.h"
+#include "formats/ReadResult.h"
+#include "formats/SourceSpectrum.h"
+
+namespace speclink {
+
+/// Receives the records read, one at a time.
+using SpectrumSink = std::function<void(CSpectrum&&)>;
+
+/// Turns the spectra a reader finds into records for the caller, applying the rules every
+/// format shares, and counts them. In this order, a spectrum is skipped and counted when
+///   1. its MS level is not 2,
+///   2. it has neither a precursor m/z nor a stated [M+H]+,
+///   3. it has no peaks,
+///   4. one of its charges is negative (negative mode: [M+H]+ does not apply),
+///   5. it has no charge other than 0 and the caller assigns none.
+/// Otherwise it gives one record per charge: the file's non-zero charges, else the caller's.
+/// `precursor_mass` is the stated [M+H]+ as it stands, else MassFromMz(precursor m/z, charge);
+/// `precursor_mz` is the file's m/z, else MzFromMass of the stated mass.
+class RecordEmitter {
+public:
+    RecordEmitter(std::string base_name, const ReadOptions& options, ReadResult& result, const SpectrumSink& sink)
+        : base_name_(std::move(base_name)), options_(options), result_(result), sink_(sink) {}
+
+    void Emit(SourceSpectrum&& spectrum);
+
+    ReadResult& result() { return result_; }
+
+private:
+    std::string base_name_;
+    const ReadOptions& options_;
+    ReadResult& result_;
+    const SpectrumSink& sink_;
+};
+
+}  // namespace speclink

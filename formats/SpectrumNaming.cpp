@@ -1,0 +1,92 @@
+#include "formats/SpectrumNaming.h"
+
+#include <array>
+#include <vector>
+
+#include "formats/TextFields.h"
+
+namespace speclink {
+namespace {
+
+bool EndsWithIgnoreCase(std::string_view text, std::string_view suffix) {
+    return text.size() > suffix.size() && EqualsIgnoreCase(text.substr(text.size() - suffix.size()), suffix);
+}
+
+bool IsAlphanumeric(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+bool AllDigits(std::string_view text) {
+    if (text.empty()) return false;
+    for (const char c : text) {
+        if (c < '0' || c > '9') return false;
+    }
+    return true;
+}
+
+std::vector<std::string_view> SplitDots(std::string_view text) {
+    std::vector<std::string_view> parts;
+    size_t start = 0;
+    while (true) {
+        const size_t dot = text.find('.', start);
+        parts.push_back(text.substr(start, dot - start));
+        if (dot == std::string_view::npos) break;
+        start = dot + 1;
+    }
+    return parts;
+}
+
+}  // namespace
+
+std::string FileNameOf(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string InputBaseName(const std::string& path) {
+    static constexpr std::array<std::string_view, 7> kExtensions = {".gz",  ".mgf", ".mzml", ".mzxml",
+                                                                    ".ms2", ".dta", ".xml"};
+    std::string name = FileNameOf(path);
+    bool stripped = true;
+    while (stripped) {
+        stripped = false;
+        for (const std::string_view extension : kExtensions) {
+            if (EndsWithIgnoreCase(name, extension)) {
+                name.resize(name.size() - extension.size());
+                stripped = true;
+            }
+        }
+    }
+    return name;
+}
+
+std::string RecordFileName(const std::string& base, int scan, int charge) {
+    const std::string scan_text = std::to_string(scan);
+    return base + "." + scan_text + "." + scan_text + "." + std::to_string(charge) + ".dta";
+}
+
+std::optional<int> ScanFromNativeId(std::string_view id) {
+    for (const std::string_view field : SplitFields(id)) {
+        if (field.starts_with("scan=")) return ParseInt(field.substr(5));
+    }
+    return std::nullopt;
+}
+
+std::optional<int> ScanFromTitle(std::string_view title) {
+    const size_t key = title.find("scan=");
+    if (key != std::string_view::npos && (key == 0 || !IsAlphanumeric(title[key - 1]))) {
+        size_t end = key + 5;
+        while (end < title.size() && title[end] >= '0' && title[end] <= '9') ++end;
+        if (const auto scan = ParseInt(title.substr(key + 5, end - key - 5))) return scan;
+    }
+    std::string_view name = title.substr(0, title.find(' '));
+    if (EndsWithIgnoreCase(name, ".dta")) name.remove_suffix(4);
+    const std::vector<std::string_view> parts = SplitDots(name);
+    const size_t n = parts.size();
+    if (n >= 4 && AllDigits(parts[n - 3]) && AllDigits(parts[n - 2]) && AllDigits(parts[n - 1])) {
+        return ParseInt(parts[n - 3]);
+    }
+    return std::nullopt;
+}
+
+}  // namespace speclink

@@ -1,0 +1,97 @@
+#include "formats/TextFields.h"
+
+#include <algorithm>
+#include <charconv>
+
+namespace speclink {
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+std::string_view WithoutPlus(std::string_view token) {
+    if (token.size() > 1 && token.front() == '+' && token[1] != '-') token.remove_prefix(1);
+    return token;
+}
+
+}  // namespace
+
+std::optional<double> ParseDouble(std::string_view token) {
+    token = WithoutPlus(token);
+    double value = 0.0;
+    const auto [end, error] = std::from_chars(token.data(), token.data() + token.size(), value);
+    if (token.empty() || error != std::errc() || end != token.data() + token.size()) return std::nullopt;
+    return value;
+}
+
+std::optional<int> ParseInt(std::string_view token) {
+    token = WithoutPlus(token);
+    int value = 0;
+    const auto [end, error] = std::from_chars(token.data(), token.data() + token.size(), value);
+    if (token.empty() || error != std::errc() || end != token.data() + token.size()) return std::nullopt;
+    return value;
+}
+
+std::string_view Trim(std::string_view text) {
+    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+std::vector<std::string_view> SplitFields(std::string_view line) {
+    std::vector<std::string_view> fields;
+    size_t i = 0;
+    while (i < line.size()) {
+        while (i < line.size() && IsBlank(line[i])) ++i;
+        const size_t start = i;
+        while (i < line.size() && !IsBlank(line[i])) ++i;
+        if (i > start) fields.push_back(line.substr(start, i - start));
+    }
+    return fields;
+}
+
+namespace {
+
+std::optional<int> ParseCharge(std::string_view token) {
+    token = Trim(token);
+    int sign = 1;
+    if (!token.empty() && (token.back() == '+' || token.back() == '-')) {
+        sign = token.back() == '-' ? -1 : 1;
+        token.remove_suffix(1);
+    } else if (!token.empty() && (token.front() == '+' || token.front() == '-')) {
+        sign = token.front() == '-' ? -1 : 1;
+        token.remove_prefix(1);
+    }
+    if (token.ends_with(".0")) token.remove_suffix(2);
+    if (token.empty() || token.front() < '0' || token.front() > '9') return std::nullopt;
+    const std::optional<int> value = ParseInt(token);
+    if (!value) return std::nullopt;
+    return sign * *value;
+}
+
+}  // namespace
+
+std::optional<std::vector<int>> ParseChargeList(std::string_view text) {
+    std::vector<int> charges;
+    while (true) {
+        const size_t comma = text.find(',');
+        const size_t word = text.find(" and ");
+        const size_t end = std::min(comma, word);
+        const std::optional<int> charge = ParseCharge(text.substr(0, end));
+        if (!charge) return std::nullopt;
+        charges.push_back(*charge);
+        if (end == std::string_view::npos) return charges;
+        text.remove_prefix(end + (end == comma ? 1 : 5));
+    }
+}
+
+bool EqualsIgnoreCase(std::string_view text, std::string_view word) {
+    if (text.size() != word.size()) return false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (LowerAscii(text[i]) != LowerAscii(word[i])) return false;
+    }
+    return true;
+}
+
+}  // namespace speclink

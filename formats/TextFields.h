@@ -1,0 +1,27 @@
+#pragma once
+
+#include <optional>
+#include <string_view>
+#include <vector>
+
+namespace speclink {
+
+/// Strict number parsing for spectrum text files: the whole token must be a number in the C
+/// locale's decimal or exponent notation (one leading '+' allowed); nothing else is accepted.
+std::optional<double> ParseDouble(std::string_view token);
+std::optional<int> ParseInt(std::string_view token);
+
+/// The token without leading and trailing spaces and tabs.
+std::string_view Trim(std::string_view text);
+
+/// The tokens of a line separated by runs of spaces and tabs.
+std::vector<std::string_view> SplitFields(std::string_view line);
+
+/// A charge or list of charges as spectrum files write them: "2", "2+", "+2", "2.0+", "1-",
+/// "-1", lists joined by commas or " and " ("2+ and 3+", "2,3"). Empty when not one of these.
+std::optional<std::vector<int>> ParseChargeList(std::string_view text);
+
+/// Whether `text` equals `word` ignoring ASCII case.
+bool EqualsIgnoreCase(std::string_view text, std::string_view word);
+
+}  // namespace speclink

@@ -1,0 +1,87 @@
+#include <gtest/gtest.h>
+#include <rapidcheck/gtest.h>
+
+#include <random>
+
+#include "formats/Base64.h"
+#include "formats/BinaryArrayDecoder.h"
+#include "formats/BinaryArrayEncoder.h"
+
+namespace speclink {
+namespace {
+
+TEST(Base64, KnownTextsAndRejects) {
+    const std::vector<std::pair<std::string, std::string>> known = {
+        {"", ""}, {"f", "Zg=="}, {"fo", "Zm8="}, {"foo", "Zm9v"}, {"foobar", "Zm9vYmFy"}};
+    for (const auto& [plain, encoded] : known) {
+        EXPECT_EQ(EncodeBase64(std::vector<unsigned char>(plain.begin(), plain.end())), encoded);
+        const auto decoded = DecodeBase64(encoded);
+        ASSERT_TRUE(decoded);
+        EXPECT_EQ(std::string(decoded->begin(), decoded->end()), plain);
+    }
+    EXPECT_EQ(DecodeBase64("Zm9v\n Ym Fy\r\n"), DecodeBase64("Zm9vYmFy"));
+    for (const std::string bad : {"Zg=", "Zg", "Z===", "Zg==Zg==", "Zm9*", "=Zm9"}) EXPECT_FALSE(DecodeBase64(bad)) << bad;
+}
+
+RC_GTEST_PROP(Base64, DecodeInvertsEncode, (const std::vector<unsigned char>& bytes)) {
+    RC_ASSERT(DecodeBase64(EncodeBase64(bytes)) == std::optional(bytes));
+}
+
+RC_GTEST_PROP(BinaryArray, PlainEncodingsGiveBackTheValues, (const std::vector<int32_t>& integers, bool zlib, bool big_endian)) {
+    std::vector<double> values;
+    for (const int32_t i : integers) values.push_back(i / 64.0);
+    for (const auto type : {ArrayEncoding::Type::kFloat64, ArrayEncoding::Type::kInt64}) {
+        ArrayEncoding encoding;
+        encoding.type = type;
+        encoding.zlib = zlib;
+        encoding.big_endian = big_endian;
+        std::vector<double> expected = values;
+        if (type == ArrayEncoding::Type::kInt64) {
+            for (double& v : expected) v = static_cast<double>(static_cast<int64_t>(v));
+        }
+        RC_ASSERT(DecodeBinaryArray(EncodeBinaryArray(values, encoding), encoding, values.size()) == expected);
+    }
+}
+
+TEST(BinaryArray, KnownLittleAndBigEndianArrays) {
+    ArrayEncoding little;
+    EXPECT_EQ(DecodeBinaryArray("AAAAAAAgWUAAAAAAAAhpQAAAAAAAwnJA", little, 3), (std::vector<double>{100.5, 200.25, 300.125}));
+    ArrayEncoding big;
+    big.type = ArrayEncoding::Type::kFloat32;
+    big.big_endian = true;
+    EXPECT_EQ(DecodeBinaryArray("QxaAAEDgAABDekAAQQgAAA==", big, 4), (std::vector<double>{150.5, 7.0, 250.25, 8.5}));
+}
+
+TEST(BinaryArray, CorruptDataIsAnErrorNotACrash) {
+    std::mt19937 random(3);
+    for (const auto numpress : {ArrayEncoding::Numpress::kLinear, ArrayEncoding::Numpress::kPic, ArrayEncoding::Numpress::kSlof}) {
+        for (const bool zlib : {false, true}) {
+            ArrayEncoding encoding;
+            encoding.numpress = numpress;
+            encoding.zlib = zlib;
+            const std::vector<double> values = {100.0, 200.5, 300.25, 1000.0};
+            const std::string good = EncodeBinaryArray(values, encoding);
+            for (int trial = 0; trial < 200; ++trial) {
+                std::vector<unsigned char> bytes = *DecodeBase64(good);
+                const size_t keep = random() % (bytes.size() + 1);
+                bytes.resize(keep);
+                for (unsigned char& b : bytes) {
+                    if (random() % 4 == 0) b = static_cast<unsigned char>(random());
+                }
+                try {
+                    const std::vector<double> decoded = DecodeBinaryArray(EncodeBase64(bytes), encoding, values.size());
+                    EXPECT_EQ(decoded.size(), values.size());
+                } catch (const ArrayDecodeError&) {
+                }
+            }
+        }
+    }
+    ArrayEncoding zlib;
+    zlib.zlib = true;
+    // A stream that inflates past the announced length stops with an error.
+    const std::string big = EncodeBinaryArray(std::vector<double>(100000, 1.0), zlib);
+    EXPECT_THROW(DecodeBinaryArray(big, zlib, 10), ArrayDecodeError);
+}
+
+}  // namespace
+}  // namespace speclink
