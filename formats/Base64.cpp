@@ -14,7 +14,8 @@ constexpr int8_t kPad = -3;
 constexpr std::array<int8_t, 256> MakeTable() {
     std::array<int8_t, 256> table{};
     for (auto& entry : table) entry = kInvalid;
-    for (size_t i = 0; i < kAlphabet.size(); ++i) table[static_cast<unsigned char>(kAlphabet[i])] = static_cast<int8_t>(i);
+    for (size_t i = 0; i < kAlphabet.size(); ++i)
+        table[static_cast<unsigned char>(kAlphabet[i])] = static_cast<int8_t>(i);
     table[' '] = table['\t'] = table['\n'] = table['\r'] = kSpace;
     table['='] = kPad;
     return table;

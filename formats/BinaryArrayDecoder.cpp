@@ -1,5 +1,8 @@
 #include "formats/BinaryArrayDecoder.h"
 
+#include <zlib.h>
+
+#include <MSNumpress.hpp>
 #include <algorithm>
 #include <bit>
 #include <cstdint>
@@ -7,9 +10,6 @@
 #include <optional>
 #include <string>
 #include <type_traits>
-
-#include <MSNumpress.hpp>
-#include <zlib.h>
 
 #include "formats/Base64.h"
 

@@ -12,10 +12,10 @@ struct ArrayEncoding {
     enum class Type { kFloat32, kFloat64, kInt32, kInt64 };
     enum class Numpress { kNone, kLinear, kPic, kSlof };
 
-    Type type = Type::kFloat64;       ///< element type of plain (non-numpress) arrays
-    bool zlib = false;                ///< zlib-compressed before base64 (and after numpress)
+    Type type = Type::kFloat64;  ///< element type of plain (non-numpress) arrays
+    bool zlib = false;           ///< zlib-compressed before base64 (and after numpress)
     Numpress numpress = Numpress::kNone;
-    bool big_endian = false;          ///< mzXML's network byte order; mzML is little-endian
+    bool big_endian = false;  ///< mzXML's network byte order; mzML is little-endian
 };
 
 /// A binary array that cannot be decoded; readers add the file and position.

@@ -1,13 +1,13 @@
 #include "formats/BinaryArrayEncoder.h"
 
+#include <zlib.h>
+
+#include <MSNumpress.hpp>
 #include <bit>
 #include <cstdint>
 #include <cstring>
 #include <new>
 #include <type_traits>
-
-#include <MSNumpress.hpp>
-#include <zlib.h>
 
 #include "formats/Base64.h"
 
@@ -55,7 +55,8 @@ std::vector<unsigned char> Numpress(const std::vector<double>& values, ArrayEnco
 std::vector<unsigned char> Deflate(const std::vector<unsigned char>& bytes) {
     uLongf size = compressBound(static_cast<uLong>(bytes.size()));
     std::vector<unsigned char> compressed(size);
-    if (compress2(compressed.data(), &size, bytes.data(), static_cast<uLong>(bytes.size()), Z_DEFAULT_COMPRESSION) != Z_OK) {
+    if (compress2(compressed.data(), &size, bytes.data(), static_cast<uLong>(bytes.size()), Z_DEFAULT_COMPRESSION) !=
+        Z_OK) {
         throw std::bad_alloc();
     }
     compressed.resize(size);

@@ -66,7 +66,6 @@ std::string_view ByteInput::NextBlock() {
     } else if (!Produce()) {
         return {};
     }
-    offset_ += block_.size();
     return block_;
 }
 

@@ -1,13 +1,13 @@
 #pragma once
 
+#include <zlib.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include <zlib.h>
 
 #include "formats/ProgressCounter.h"
 
@@ -37,9 +37,6 @@ public:
     std::string_view NextBlock();
 
     const std::string& path() const { return path_; }
-    bool gzip() const { return gzip_; }
-    /// Content bytes handed out so far.
-    uint64_t offset() const { return offset_; }
 
 private:
     struct FileCloser {
@@ -69,7 +66,6 @@ private:
     std::string block_;
     std::string peeked_;
     bool peeked_pending_ = false;
-    uint64_t offset_ = 0;
 };
 
 }  // namespace speclink

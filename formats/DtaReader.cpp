@@ -54,7 +54,8 @@ void ReadDta(ByteInput& input, RecordEmitter& emitter) {
         if (intensity < 0.0) throw error("peak intensity must be at least 0");
         spectrum.peaks.push_back({mz, intensity});
     }
-    if (!header) throw FormatError::AtLine(lines.path(), lines.line_number() + 1, "expected the header line '[M+H]+ charge'");
+    if (!header)
+        throw FormatError::AtLine(lines.path(), lines.line_number() + 1, "expected the header line '[M+H]+ charge'");
     emitter.Emit(std::move(spectrum));
 }
 

@@ -114,7 +114,8 @@ private:
             spectrum_.precursor_mz = *mz;
             if (fields.size() == 2) {
                 const std::optional<double> intensity = ParseDouble(fields[1]);
-                if (!intensity || !std::isfinite(*intensity)) throw Error("expected a precursor intensity after the PEPMASS m/z");
+                if (!intensity || !std::isfinite(*intensity))
+                    throw Error("expected a precursor intensity after the PEPMASS m/z");
                 spectrum_.precursor_intensity = *intensity;
             }
             has_pepmass_ = true;
@@ -143,8 +144,9 @@ private:
 
     std::vector<int> Charges(std::string_view value) const {
         const std::optional<std::vector<int>> charges = ParseChargeList(value);
-        if (!charges) throw Error("expected a charge such as 2+ or a list such as '2+ and 3+', found '" +
-                                  std::string(value) + "'");
+        if (!charges)
+            throw Error("expected a charge such as 2+ or a list such as '2+ and 3+', found '" + std::string(value) +
+                        "'");
         return *charges;
     }
 

@@ -8,7 +8,8 @@ namespace speclink {
 namespace {
 
 void RequireOneLine(const std::string& text, const char* what) {
-    if (text.find_first_of("\r\n") != std::string::npos) throw std::invalid_argument(std::string(what) + " holds a line break");
+    if (text.find_first_of("\r\n") != std::string::npos)
+        throw std::invalid_argument(std::string(what) + " holds a line break");
 }
 
 }  // namespace

@@ -30,7 +30,8 @@ void Ms2Writer::Write(const CSpectrum& spectrum) {
     const std::string scan = std::to_string(spectrum.scan);
     std::string text = "S\t" + scan + "\t" + scan + "\t" + Lossless(PrecursorMzForWriting(spectrum)) + "\n";
     if (spectrum.retention_time != 0.0) text += "I\tRTime\t" + Lossless(MinutesFor(spectrum.retention_time)) + "\n";
-    if (spectrum.charge != 0) text += "Z\t" + std::to_string(spectrum.charge) + "\t" + Lossless(spectrum.precursor_mass) + "\n";
+    if (spectrum.charge != 0)
+        text += "Z\t" + std::to_string(spectrum.charge) + "\t" + Lossless(spectrum.precursor_mass) + "\n";
     for (const Peak& peak : spectrum.peaks) text += Lossless(peak.mz) + " " + Lossless(peak.intensity) + "\n";
     file_.Write(text);
 }

@@ -65,7 +65,8 @@ public:
             }
         }
         path_.emplace_back(name);
-        const std::string_view parent = path_.size() < 2 ? std::string_view() : std::string_view(path_[path_.size() - 2]);
+        const std::string_view parent =
+            path_.size() < 2 ? std::string_view() : std::string_view(path_[path_.size() - 2]);
         if (name == "cvParam") {
             CvParam param{std::string(attributes.Get("accession").value_or("")),
                           std::string(attributes.Get("value").value_or("")),
@@ -113,12 +114,14 @@ public:
 
 private:
     FormatError SpectrumError(const std::string& message) const {
-        return parser_.ErrorHere("spectrum index " + spectrum_->index_text + " (id '" + spectrum_->id + "'): " + message);
+        return parser_.ErrorHere("spectrum index " + spectrum_->index_text + " (id '" + spectrum_->id +
+                                 "'): " + message);
     }
 
     size_t Count(std::string_view text, const std::string& what) const {
         const std::optional<int> value = ParseInt(Trim(text));
-        if (!value || *value < 0) throw parser_.ErrorHere("expected a count for " + what + ", found '" + std::string(text) + "'");
+        if (!value || *value < 0)
+            throw parser_.ErrorHere("expected a count for " + what + ", found '" + std::string(text) + "'");
         return static_cast<size_t>(*value);
     }
 
@@ -296,9 +299,11 @@ private:
         for (size_t i = 0; i < mz_count; ++i) {
             const double mz = (*state.mz)[i];
             const double intensity = (*state.intensity)[i];
-            if (!std::isfinite(mz) || mz <= 0.0) throw SpectrumError("peak " + std::to_string(i + 1) + ": m/z must be a positive finite number");
+            if (!std::isfinite(mz) || mz <= 0.0)
+                throw SpectrumError("peak " + std::to_string(i + 1) + ": m/z must be a positive finite number");
             if (!std::isfinite(intensity) || intensity < 0.0) {
-                throw SpectrumError("peak " + std::to_string(i + 1) + ": intensity must be a finite number of at least 0");
+                throw SpectrumError("peak " + std::to_string(i + 1) +
+                                    ": intensity must be a finite number of at least 0");
             }
             peaks[i] = {mz, intensity};
         }

@@ -56,7 +56,8 @@ public:
     void StartElement(std::string_view name, const XmlAttributes& attributes) override {
         if (!root_seen_) {
             root_seen_ = true;
-            if (name != "mzXML") throw parser_.ErrorHere("expected an mzXML document, found <" + std::string(name) + ">");
+            if (name != "mzXML")
+                throw parser_.ErrorHere("expected an mzXML document, found <" + std::string(name) + ">");
         }
         if (name == "scan") {
             StartScan(attributes);
@@ -114,13 +115,15 @@ private:
         scan.spectrum.scan = WholeAttribute(attributes, "num", "<scan>: ");
         scans_.push_back(std::move(scan));
         ScanState& state = scans_.back();
-        state.spectrum.ms_level = WholeAttribute(attributes, "msLevel", "scan " + std::to_string(state.spectrum.scan) + ": ");
+        state.spectrum.ms_level =
+            WholeAttribute(attributes, "msLevel", "scan " + std::to_string(state.spectrum.scan) + ": ");
         const int count = attributes.Get("peaksCount") ? WholeAttribute(attributes, "peaksCount", "scan: ") : 0;
         if (count < 0) throw ScanError("negative peaksCount");
         state.peaks_count = static_cast<size_t>(count);
         if (const auto time = attributes.Get("retentionTime")) {
             const std::optional<double> seconds = DurationSeconds(*time);
-            if (!seconds) throw ScanError("expected a retentionTime such as PT12.5S, found '" + std::string(*time) + "'");
+            if (!seconds)
+                throw ScanError("expected a retentionTime such as PT12.5S, found '" + std::string(*time) + "'");
             state.spectrum.retention_time = *seconds;
         }
         if (const auto current = attributes.Get("totIonCurrent")) {
@@ -165,7 +168,8 @@ private:
         }
         const std::string_view order = attributes.Get("byteOrder").value_or("network");
         if (order != "network") throw ScanError("expected byteOrder 'network', found '" + std::string(order) + "'");
-        const std::string_view pairs = attributes.Get("pairOrder").value_or(attributes.Get("contentType").value_or("m/z-int"));
+        const std::string_view pairs =
+            attributes.Get("pairOrder").value_or(attributes.Get("contentType").value_or("m/z-int"));
         if (pairs != "m/z-int") throw ScanError("expected m/z-int peak pairs, found '" + std::string(pairs) + "'");
         const std::string_view compression = attributes.Get("compressionType").value_or("none");
         if (compression == "zlib") {
@@ -188,7 +192,8 @@ private:
         for (size_t i = 0; i < scan.peaks_count; ++i) {
             const double mz = values[2 * i];
             const double intensity = values[2 * i + 1];
-            if (!std::isfinite(mz) || mz <= 0.0) throw ScanError("peak " + std::to_string(i + 1) + ": m/z must be a positive finite number");
+            if (!std::isfinite(mz) || mz <= 0.0)
+                throw ScanError("peak " + std::to_string(i + 1) + ": m/z must be a positive finite number");
             if (!std::isfinite(intensity) || intensity < 0.0) {
                 throw ScanError("peak " + std::to_string(i + 1) + ": intensity must be a finite number of at least 0");
             }

@@ -21,7 +21,8 @@ std::string CountAttribute(uint64_t count) {
 }  // namespace
 
 MzxmlWriter::MzxmlWriter(std::string path, MzxmlWriteOptions options) : file_(std::move(path)), options_(options) {
-    if (options_.precision != 32 && options_.precision != 64) throw std::invalid_argument("mzXML precision must be 32 or 64");
+    if (options_.precision != 32 && options_.precision != 64)
+        throw std::invalid_argument("mzXML precision must be 32 or 64");
     file_.Write(
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
         "<mzXML xmlns=\"http://sashimi.sourceforge.net/schema_revision/mzXML_3.2\">\n"
@@ -54,7 +55,8 @@ void MzxmlWriter::Write(const CSpectrum& spectrum) {
     const std::string data = EncodeBinaryArray(pairs, encoding);
     text += "      <peaks precision=\"" + std::to_string(options_.precision) +
             "\" byteOrder=\"network\" contentType=\"m/z-int\" compressionType=\"" + (options_.zlib ? "zlib" : "none") +
-            "\" compressedLen=\"" + std::to_string(options_.zlib ? data.size() : 0) + "\">" + data + "</peaks>\n    </scan>\n";
+            "\" compressedLen=\"" + std::to_string(options_.zlib ? data.size() : 0) + "\">" + data +
+            "</peaks>\n    </scan>\n";
     file_.Write(text);
 }
 

@@ -30,8 +30,6 @@ public:
 
     void Emit(SourceSpectrum&& spectrum);
 
-    ReadResult& result() { return result_; }
-
 private:
     std::string base_name_;
     const ReadOptions& options_;

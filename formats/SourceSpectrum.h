@@ -12,11 +12,11 @@ namespace speclink {
 /// One spectrum as a reader found it in a file, before it becomes records.
 struct SourceSpectrum {
     int ms_level = 2;
-    int32_t scan = 0;                     ///< scan number the file gives, or the 1-based position
+    int32_t scan = 0;  ///< scan number the file gives, or the 1-based position
     std::string title;
-    std::optional<double> precursor_mz;   ///< precursor m/z (Th), when the file gives one
+    std::optional<double> precursor_mz;  ///< precursor m/z (Th), when the file gives one
     double precursor_intensity = 0.0;
-    double retention_time = 0.0;          ///< seconds
+    double retention_time = 0.0;  ///< seconds
     double total_ion_current = 0.0;
     std::string peptide;
     /// Charges the file states, in file order (0 and negative values included as found).

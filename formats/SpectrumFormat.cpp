@@ -34,7 +34,8 @@ std::string_view RootElement(std::string_view text) {
 std::optional<SpectrumFormat> FromExtension(const std::string& path) {
     std::string name = FileNameOf(path);
     const auto ends_with = [&](std::string_view suffix) {
-        return name.size() > suffix.size() && EqualsIgnoreCase(std::string_view(name).substr(name.size() - suffix.size()), suffix);
+        return name.size() > suffix.size() &&
+               EqualsIgnoreCase(std::string_view(name).substr(name.size() - suffix.size()), suffix);
     };
     if (ends_with(".gz")) name.resize(name.size() - 3);
     if (ends_with(".mgf")) return SpectrumFormat::kMgf;

@@ -12,9 +12,7 @@ bool EndsWithIgnoreCase(std::string_view text, std::string_view suffix) {
     return text.size() > suffix.size() && EqualsIgnoreCase(text.substr(text.size() - suffix.size()), suffix);
 }
 
-bool IsAlphanumeric(char c) {
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
+bool IsAlphanumeric(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
 bool AllDigits(std::string_view text) {
     if (text.empty()) return false;

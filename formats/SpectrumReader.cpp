@@ -25,7 +25,8 @@ constexpr size_t kDetectBytes = 1 << 16;
 
 bool IsDtaName(const std::string& name) {
     const auto ends_with = [&](std::string_view suffix) {
-        return name.size() > suffix.size() && EqualsIgnoreCase(std::string_view(name).substr(name.size() - suffix.size()), suffix);
+        return name.size() > suffix.size() &&
+               EqualsIgnoreCase(std::string_view(name).substr(name.size() - suffix.size()), suffix);
     };
     return ends_with(".dta") || ends_with(".dta.gz");
 }
@@ -35,7 +36,8 @@ std::vector<std::string> ExpandInput(const std::string& path) {
     if (!fs::is_directory(path)) return {path};
     std::vector<std::string> files;
     for (const fs::directory_entry& entry : fs::directory_iterator(path)) {
-        if (entry.is_regular_file() && IsDtaName(entry.path().filename().string())) files.push_back(entry.path().string());
+        if (entry.is_regular_file() && IsDtaName(entry.path().filename().string()))
+            files.push_back(entry.path().string());
     }
     if (files.empty()) throw FormatError(path, "", "directory holds no .dta files");
     std::sort(files.begin(), files.end());
@@ -74,7 +76,8 @@ void ReadFile(const std::string& path, ProgressCounter& progress, const ReadOpti
 
 ReadResult ReadSpectra(const std::vector<std::string>& paths, const ReadOptions& options, const SpectrumSink& sink) {
     for (const int charge : options.assign_charges) {
-        if (charge < 1) throw std::invalid_argument("charges to assign must be 1 or more, got " + std::to_string(charge));
+        if (charge < 1)
+            throw std::invalid_argument("charges to assign must be 1 or more, got " + std::to_string(charge));
     }
     std::vector<std::string> files;
     for (const std::string& path : paths) {
@@ -99,7 +102,8 @@ ReadResult ReadSpectra(const std::string& path, const ReadOptions& options, cons
 
 std::vector<CSpectrum> ReadAllSpectra(const std::string& path, const ReadOptions& options, ReadResult* result) {
     std::vector<CSpectrum> spectra;
-    const ReadResult read = ReadSpectra(path, options, [&](CSpectrum&& spectrum) { spectra.push_back(std::move(spectrum)); });
+    const ReadResult read =
+        ReadSpectra(path, options, [&](CSpectrum&& spectrum) { spectra.push_back(std::move(spectrum)); });
     if (result != nullptr) *result = read;
     return spectra;
 }

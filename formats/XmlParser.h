@@ -1,12 +1,12 @@
 #pragma once
 
+#include <expat.h>
+
 #include <cstdint>
 #include <exception>
 #include <optional>
 #include <string>
 #include <string_view>
-
-#include <expat.h>
 
 #include "formats/ByteInput.h"
 #include "formats/FormatError.h"

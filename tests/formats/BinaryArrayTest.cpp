@@ -20,14 +20,16 @@ TEST(Base64, KnownTextsAndRejects) {
         EXPECT_EQ(std::string(decoded->begin(), decoded->end()), plain);
     }
     EXPECT_EQ(DecodeBase64("Zm9v\n Ym Fy\r\n"), DecodeBase64("Zm9vYmFy"));
-    for (const std::string bad : {"Zg=", "Zg", "Z===", "Zg==Zg==", "Zm9*", "=Zm9"}) EXPECT_FALSE(DecodeBase64(bad)) << bad;
+    for (const std::string bad : {"Zg=", "Zg", "Z===", "Zg==Zg==", "Zm9*", "=Zm9"})
+        EXPECT_FALSE(DecodeBase64(bad)) << bad;
 }
 
 RC_GTEST_PROP(Base64, DecodeInvertsEncode, (const std::vector<unsigned char>& bytes)) {
     RC_ASSERT(DecodeBase64(EncodeBase64(bytes)) == std::optional(bytes));
 }
 
-RC_GTEST_PROP(BinaryArray, PlainEncodingsGiveBackTheValues, (const std::vector<int32_t>& integers, bool zlib, bool big_endian)) {
+RC_GTEST_PROP(BinaryArray, PlainEncodingsGiveBackTheValues,
+              (const std::vector<int32_t>& integers, bool zlib, bool big_endian)) {
     std::vector<double> values;
     for (const int32_t i : integers) values.push_back(i / 64.0);
     for (const auto type : {ArrayEncoding::Type::kFloat64, ArrayEncoding::Type::kInt64}) {
@@ -45,7 +47,8 @@ RC_GTEST_PROP(BinaryArray, PlainEncodingsGiveBackTheValues, (const std::vector<i
 
 TEST(BinaryArray, KnownLittleAndBigEndianArrays) {
     ArrayEncoding little;
-    EXPECT_EQ(DecodeBinaryArray("AAAAAAAgWUAAAAAAAAhpQAAAAAAAwnJA", little, 3), (std::vector<double>{100.5, 200.25, 300.125}));
+    EXPECT_EQ(DecodeBinaryArray("AAAAAAAgWUAAAAAAAAhpQAAAAAAAwnJA", little, 3),
+              (std::vector<double>{100.5, 200.25, 300.125}));
     ArrayEncoding big;
     big.type = ArrayEncoding::Type::kFloat32;
     big.big_endian = true;
@@ -54,7 +57,8 @@ TEST(BinaryArray, KnownLittleAndBigEndianArrays) {
 
 TEST(BinaryArray, CorruptDataIsAnErrorNotACrash) {
     std::mt19937 random(3);
-    for (const auto numpress : {ArrayEncoding::Numpress::kLinear, ArrayEncoding::Numpress::kPic, ArrayEncoding::Numpress::kSlof}) {
+    for (const auto numpress :
+         {ArrayEncoding::Numpress::kLinear, ArrayEncoding::Numpress::kPic, ArrayEncoding::Numpress::kSlof}) {
         for (const bool zlib : {false, true}) {
             ArrayEncoding encoding;
             encoding.numpress = numpress;

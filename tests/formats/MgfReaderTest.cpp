@@ -41,11 +41,12 @@ TEST(MgfReader, ReadsEveryFieldOfASpectrum) {
 
 TEST(MgfReader, ScanComesFromScansThenTitleThenPosition) {
     TempDir dir;
-    const ReadOutcome read = ReadText(dir, "a.b.mgf",
-                                      "BEGIN IONS\nPEPMASS=400\nCHARGE=1\nSCANS=9-11\n1 1\nEND IONS\n"
-                                      "BEGIN IONS\nTITLE=x NativeID:\"controllerType=0 scan=77\"\nPEPMASS=400\nCHARGE=1\n1 1\nEND IONS\n"
-                                      "BEGIN IONS\nTITLE=sample.1234.1234.3.dta\nPEPMASS=400\nCHARGE=1\n1 1\nEND IONS\n"
-                                      "BEGIN IONS\nTITLE=no scan here\nPEPMASS=400\nCHARGE=1\n1 1\nEND IONS\n");
+    const ReadOutcome read =
+        ReadText(dir, "a.b.mgf",
+                 "BEGIN IONS\nPEPMASS=400\nCHARGE=1\nSCANS=9-11\n1 1\nEND IONS\n"
+                 "BEGIN IONS\nTITLE=x NativeID:\"controllerType=0 scan=77\"\nPEPMASS=400\nCHARGE=1\n1 1\nEND IONS\n"
+                 "BEGIN IONS\nTITLE=sample.1234.1234.3.dta\nPEPMASS=400\nCHARGE=1\n1 1\nEND IONS\n"
+                 "BEGIN IONS\nTITLE=no scan here\nPEPMASS=400\nCHARGE=1\n1 1\nEND IONS\n");
     ASSERT_EQ(read.records.size(), 4u);
     EXPECT_EQ(read.records[0].scan, 9);
     EXPECT_EQ(read.records[1].scan, 77);
@@ -58,10 +59,11 @@ TEST(MgfReader, AcceptsTheCommonVariants) {
     TempDir dir;
     // CRLF line ends, comments, blank lines, lower-case keys, a fragment charge column,
     // "2.0+" charges, a header CHARGE used by a spectrum without one.
-    const ReadOutcome read = ReadText(dir, "v.mgf",
-                                      "# comment\r\nCHARGE=3+\r\n\r\nbegin ions\r\npepmass=300.5\r\n"
-                                      "100 5 1+\r\nend ions\r\n"
-                                      "BEGIN IONS\r\nPEPMASS=301.5\r\nCHARGE=2.0+\r\n; inside\r\n100 6\r\nEND IONS\r\n");
+    const ReadOutcome read =
+        ReadText(dir, "v.mgf",
+                 "# comment\r\nCHARGE=3+\r\n\r\nbegin ions\r\npepmass=300.5\r\n"
+                 "100 5 1+\r\nend ions\r\n"
+                 "BEGIN IONS\r\nPEPMASS=301.5\r\nCHARGE=2.0+\r\n; inside\r\n100 6\r\nEND IONS\r\n");
     ASSERT_EQ(read.records.size(), 2u);
     EXPECT_EQ(read.records[0].charge, 3);
     EXPECT_EQ(read.records[0].peaks, (PeakList{{100.0, 5.0}}));
@@ -124,10 +126,13 @@ TEST(MgfReader, ErrorsNameTheFileLineAndWhatWasExpected) {
         {"BEGIN IONS\nCHARGE=2\n100 1\nEND IONS\n", "t.mgf:4: expected a PEPMASS line before 'END IONS'"},
         {"BEGIN IONS\nPEPMASS=abc\nEND IONS\n", "t.mgf:2: PEPMASS must be a positive finite m/z"},
         {"BEGIN IONS\nPEPMASS=nan\nEND IONS\n", "t.mgf:2: PEPMASS must be a positive finite m/z"},
-        {"BEGIN IONS\nPEPMASS=400\n100 -1\nEND IONS\n", "t.mgf:3: peak intensity must be a finite number of at least 0"},
-        {"BEGIN IONS\nPEPMASS=400\n100 nan\nEND IONS\n", "t.mgf:3: peak intensity must be a finite number of at least 0"},
+        {"BEGIN IONS\nPEPMASS=400\n100 -1\nEND IONS\n",
+         "t.mgf:3: peak intensity must be a finite number of at least 0"},
+        {"BEGIN IONS\nPEPMASS=400\n100 nan\nEND IONS\n",
+         "t.mgf:3: peak intensity must be a finite number of at least 0"},
         {"BEGIN IONS\nPEPMASS=400\ninf 1\nEND IONS\n", "t.mgf:3: peak m/z must be a positive finite number"},
-        {"BEGIN IONS\nPEPMASS=400\n100 1x\nEND IONS\n", "t.mgf:3: expected a number for the peak intensity, found '1x'"},
+        {"BEGIN IONS\nPEPMASS=400\n100 1x\nEND IONS\n",
+         "t.mgf:3: expected a number for the peak intensity, found '1x'"},
         {"BEGIN IONS\nPEPMASS=400\n100\nEND IONS\n", "t.mgf:3: expected a peak line 'm/z intensity'"},
         {"BEGIN IONS\nPEPMASS=400\nCHARGE=two\nEND IONS\n",
          "t.mgf:3: expected a charge such as 2+ or a list such as '2+ and 3+', found 'two'"},

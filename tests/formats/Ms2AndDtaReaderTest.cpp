@@ -91,7 +91,8 @@ TEST(DtaReader, Errors) {
         {"1000.5\n", "t.dta:1: expected the header line '[M+H]+ charge'"},
         {"1000.5 2.5\n", "t.dta:1: expected a whole charge in the header, found '2.5'"},
         {"-5 2\n", "t.dta:1: the [M+H]+ mass must be positive"},
-        {"1000 2\n100 1\n\n1200 3\n", "t.dta:4: expected only blank lines after a blank line (one spectrum per DTA file)"},
+        {"1000 2\n100 1\n\n1200 3\n",
+         "t.dta:4: expected only blank lines after a blank line (one spectrum per DTA file)"},
         {"1000 2\n100 1 3\n", "t.dta:2: expected a peak line 'm/z intensity'"},
         {"1000 2\n100 -1\n", "t.dta:2: peak intensity must be at least 0"},
     };

@@ -18,7 +18,8 @@ std::string Param(const std::string& accession, const std::string& value = "", c
 }
 
 std::string Array(const std::string& params, const std::string& data, const std::string& extra = "") {
-    return "<binaryDataArray encodedLength=\"0\"" + extra + ">\n" + params + "<binary>" + data + "</binary>\n</binaryDataArray>\n";
+    return "<binaryDataArray encodedLength=\"0\"" + extra + ">\n" + params + "<binary>" + data +
+           "</binary>\n</binaryDataArray>\n";
 }
 
 std::string Document(const std::string& spectra) {
@@ -29,7 +30,8 @@ std::string Document(const std::string& spectra) {
            "</referenceableParamGroup>\n</referenceableParamGroupList>\n"
            "<run id=\"r\">\n<spectrumList count=\"3\">\n" +
            spectra +
-           "</spectrumList>\n<chromatogramList count=\"1\">\n<chromatogram index=\"0\" id=\"TIC\" defaultArrayLength=\"1\">\n" +
+           "</spectrumList>\n<chromatogramList count=\"1\">\n<chromatogram index=\"0\" id=\"TIC\" "
+           "defaultArrayLength=\"1\">\n" +
            Array(Param("MS:1000523") + Param("MS:1000576") + Param("MS:1000595"), "garbage that is never decoded") +
            "</chromatogram>\n</chromatogramList>\n</run>\n</mzML>\n<indexList count=\"0\"/>\n</indexedmzML>\n";
 }
@@ -60,11 +62,12 @@ std::string PlainArrays() {
 TEST(MzmlReader, ReadsMs2SpectraAndSkipsTheRest) {
     TempDir dir;
     const std::string precursor = Param("MS:1000744", "445.5") + Param("MS:1000041", "2") + Param("MS:1000042", "999");
-    const std::string spectra = Ms1Spectrum(0) + Ms2Spectrum(1, "controllerType=0 controllerNumber=1 scan=2", precursor, PlainArrays()) +
-                                Ms2Spectrum(2, "spectrum 3", precursor,
-                                            Array(Param("MS:1000523") + Param("MS:1000514"), kMz64) +
-                                                Array(Param("MS:1000521") + Param("MS:1000576") + Param("MS:1000515"), kIntensity32) +
-                                                Array(Param("MS:1000523") + Param("MS:1000786"), "AAAA", " arrayLength=\"7\""));
+    const std::string spectra =
+        Ms1Spectrum(0) + Ms2Spectrum(1, "controllerType=0 controllerNumber=1 scan=2", precursor, PlainArrays()) +
+        Ms2Spectrum(2, "spectrum 3", precursor,
+                    Array(Param("MS:1000523") + Param("MS:1000514"), kMz64) +
+                        Array(Param("MS:1000521") + Param("MS:1000576") + Param("MS:1000515"), kIntensity32) +
+                        Array(Param("MS:1000523") + Param("MS:1000786"), "AAAA", " arrayLength=\"7\""));
     const ReadOutcome read = ReadText(dir, "sample.mzML", Document(spectra));
     ASSERT_EQ(read.records.size(), 2u);
     CSpectrum expected;
@@ -90,7 +93,8 @@ TEST(MzmlReader, ReadsMs2SpectraAndSkipsTheRest) {
 TEST(MzmlReader, PossibleChargesAndMissingCharges) {
     TempDir dir;
     const std::string spectra =
-        Ms2Spectrum(0, "scan=10", Param("MS:1000744", "500") + Param("MS:1000633", "2") + Param("MS:1000633", "3"), PlainArrays()) +
+        Ms2Spectrum(0, "scan=10", Param("MS:1000744", "500") + Param("MS:1000633", "2") + Param("MS:1000633", "3"),
+                    PlainArrays()) +
         Ms2Spectrum(1, "scan=11", Param("MS:1000744", "500") + Param("MS:1000041", "0"), PlainArrays()) +
         Ms2Spectrum(2, "scan=12", Param("MS:1000041", "2"), PlainArrays()) +
         Ms2Spectrum(3, "scan=13", Param("MS:1000744", "500") + Param("MS:1000041", "2"), "", 0);
@@ -112,10 +116,13 @@ TEST(MzmlReader, ErrorsNameTheLineAndSpectrum) {
     };
     const std::vector<Case> cases = {
         {Array(Param("MS:1000523") + Param("MS:1000514"), kMz64), "expected an intensity array"},
-        {Array(Param("MS:1000523") + Param("MS:1000514"), "AAAAAAAgWUAA"), "m/z array: 9 bytes is not a whole number of 64-bit values"},
-        {Array(Param("MS:1000523") + Param("MS:1000514"), "AAAAAAAgWUAAAAAAAAhpQA=="), "m/z array: array holds 2 values, 3 announced"},
+        {Array(Param("MS:1000523") + Param("MS:1000514"), "AAAAAAAgWUAA"),
+         "m/z array: 9 bytes is not a whole number of 64-bit values"},
+        {Array(Param("MS:1000523") + Param("MS:1000514"), "AAAAAAAgWUAAAAAAAAhpQA=="),
+         "m/z array: array holds 2 values, 3 announced"},
         {Array(Param("MS:1000523") + Param("MS:1000514"), "AA*A"), "m/z array: invalid base64 text"},
-        {Array(Param("MS:1000523") + Param("MS:1000574") + Param("MS:1000514"), kMz64), "m/z array: corrupt or truncated zlib data"},
+        {Array(Param("MS:1000523") + Param("MS:1000574") + Param("MS:1000514"), kMz64),
+         "m/z array: corrupt or truncated zlib data"},
         {PlainArrays() + Array(Param("MS:1000523") + Param("MS:1000514"), kMz64), "a second m/z array"},
     };
     for (const Case& c : cases) {
@@ -134,7 +141,8 @@ TEST(MzmlReader, MalformedXmlAndOtherDocuments) {
     WriteFile(dir / "other.mzML", "<?xml version=\"1.0\"?>\n<html><body/></html>\n");
     EXPECT_EQ(FormatErrorOf(dir / "other.mzML"),
               dir / "other.mzML: cannot tell the spectrum format (expected mzML, mzXML, MGF, MS2 or DTA)");
-    WriteFile(dir / "level.mzML", Document("<spectrum index=\"0\" id=\"scan=1\" defaultArrayLength=\"0\">\n</spectrum>\n"));
+    WriteFile(dir / "level.mzML",
+              Document("<spectrum index=\"0\" id=\"scan=1\" defaultArrayLength=\"0\">\n</spectrum>\n"));
     EXPECT_NE(FormatErrorOf(dir / "level.mzML").find("expected an 'ms level' parameter"), std::string::npos);
 }
 

@@ -21,13 +21,19 @@ TEST(MzxmlReader, ReadsNestedMs2Scans) {
     TempDir dir;
     const std::string scans =
         "<scan num=\"1\" msLevel=\"1\" peaksCount=\"1\" retentionTime=\"PT1S\">\n"
-        "<peaks precision=\"32\" byteOrder=\"network\" pairOrder=\"m/z-int\">" + std::string(kOnePeak) + "</peaks>\n"
+        "<peaks precision=\"32\" byteOrder=\"network\" pairOrder=\"m/z-int\">" +
+        std::string(kOnePeak) +
+        "</peaks>\n"
         "<scan num=\"2\" msLevel=\"2\" peaksCount=\"2\" retentionTime=\"PT1M2.5S\" totIonCurrent=\"15.5\">\n"
         "<precursorMz precursorIntensity=\"131528\" precursorCharge=\"3\">810.8182</precursorMz>\n"
-        "<peaks precision=\"32\" byteOrder=\"network\" pairOrder=\"m/z-int\">\n" + kTwoPeaks + "\n</peaks>\n</scan>\n"
+        "<peaks precision=\"32\" byteOrder=\"network\" pairOrder=\"m/z-int\">\n" +
+        kTwoPeaks +
+        "\n</peaks>\n</scan>\n"
         "<scan num=\"3\" msLevel=\"2\" peaksCount=\"1\" retentionTime=\"PT70S\">\n"
         "<precursorMz precursorIntensity=\"5\" possibleCharges=\"2,3\">400</precursorMz>\n"
-        "<peaks precision=\"32\" byteOrder=\"network\" contentType=\"m/z-int\" compressionType=\"none\">" + kOnePeak + "</peaks>\n</scan>\n"
+        "<peaks precision=\"32\" byteOrder=\"network\" contentType=\"m/z-int\" compressionType=\"none\">" +
+        kOnePeak +
+        "</peaks>\n</scan>\n"
         "</scan>\n";
     const ReadOutcome read = ReadText(dir, "small.mzXML", Document(scans));
     ASSERT_EQ(read.records.size(), 3u);
@@ -54,7 +60,8 @@ TEST(MzxmlReader, ScansWithoutChargeArePossiblyAssigned) {
     TempDir dir;
     const std::string scans =
         "<scan num=\"8\" msLevel=\"2\" peaksCount=\"1\">\n<precursorMz precursorIntensity=\"0\">400</precursorMz>\n"
-        "<peaks precision=\"32\" byteOrder=\"network\" pairOrder=\"m/z-int\">" + std::string(kOnePeak) + "</peaks>\n</scan>\n";
+        "<peaks precision=\"32\" byteOrder=\"network\" pairOrder=\"m/z-int\">" +
+        std::string(kOnePeak) + "</peaks>\n</scan>\n";
     WriteFile(dir / "n.mzXML", Document(scans));
     EXPECT_EQ(ReadPath(dir / "n.mzXML").result.skipped_no_charge, 1u);
     ReadOptions options;
@@ -79,8 +86,10 @@ TEST(MzxmlReader, ErrorsNameTheLineAndScan) {
         {"precision=\"32\" compressionType=\"zlib\"", kTwoPeaks, "scan 4: peaks: corrupt or truncated zlib data"},
     };
     for (const Case& c : cases) {
-        const std::string scans = "<scan num=\"4\" msLevel=\"2\" peaksCount=\"2\">\n<precursorMz precursorCharge=\"2\">400</precursorMz>\n"
-                                  "<peaks " + c.peaks_attributes + ">" + c.data + "</peaks>\n</scan>\n";
+        const std::string scans =
+            "<scan num=\"4\" msLevel=\"2\" peaksCount=\"2\">\n<precursorMz precursorCharge=\"2\">400</precursorMz>\n"
+            "<peaks " +
+            c.peaks_attributes + ">" + c.data + "</peaks>\n</scan>\n";
         WriteFile(dir / "e.mzXML", Document(scans));
         EXPECT_EQ(FormatErrorOf(dir / "e.mzXML"), dir / "e.mzXML:6: " + c.message);
     }

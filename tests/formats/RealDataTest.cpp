@@ -17,10 +17,10 @@ fs::path RealDataDirectory() { return fs::path(SPECLINK_TEST_SOURCE_DIR) / ".." 
 
 struct RealFile {
     std::string name;
-    uint64_t spectra;    ///< spectra of every MS level
-    uint64_t ms2;        ///< MS2 spectra
-    uint64_t records;    ///< records without assigned charges
-    uint64_t assigned;   ///< records with charges {2, 3} assigned to spectra without one
+    uint64_t spectra;   ///< spectra of every MS level
+    uint64_t ms2;       ///< MS2 spectra
+    uint64_t records;   ///< records without assigned charges
+    uint64_t assigned;  ///< records with charges {2, 3} assigned to spectra without one
 };
 
 TEST(RealData, EveryFileReadsWithTheExpectedCounts) {

@@ -41,7 +41,8 @@ std::vector<CSpectrum> SimulatedSpectra(size_t count, uint32_t seed) {
         CSpectrum s;
         s.charge = 1 + static_cast<int>(random() % 4);
         double candidate = SixDecimals(mass(random));
-        while (MassFromMz(MzFromMass(candidate, s.charge), s.charge) != candidate) candidate = SixDecimals(candidate + 1e-6);
+        while (MassFromMz(MzFromMass(candidate, s.charge), s.charge) != candidate)
+            candidate = SixDecimals(candidate + 1e-6);
         s.precursor_mass = candidate;
         s.precursor_mz = MzFromMass(candidate, s.charge);
         s.scan = static_cast<int32_t>(100 + 3 * i);
@@ -77,7 +78,8 @@ struct Carried {
     bool minutes = false;
 };
 
-void ExpectSameAsWritten(const std::vector<CSpectrum>& read, const std::vector<CSpectrum>& written, const Carried& carried) {
+void ExpectSameAsWritten(const std::vector<CSpectrum>& read, const std::vector<CSpectrum>& written,
+                         const Carried& carried) {
     ASSERT_EQ(read.size(), written.size());
     for (size_t i = 0; i < read.size(); ++i) {
         CSpectrum expected = written[i];
@@ -123,7 +125,8 @@ TEST(RoundTrip, EveryFormatGivesBackTheSameRecords) {
     ExpectSameAsWritten(ReadPath(dir / "ms2/sim.ms2").records, spectra, {true, false, false, false, false, true});
     // The DTA directory reads in file name order.
     std::vector<CSpectrum> by_name = spectra;
-    std::sort(by_name.begin(), by_name.end(), [](const CSpectrum& a, const CSpectrum& b) { return a.file_name < b.file_name; });
+    std::sort(by_name.begin(), by_name.end(),
+              [](const CSpectrum& a, const CSpectrum& b) { return a.file_name < b.file_name; });
     ExpectSameAsWritten(ReadPath(dir / "dta").records, by_name, {false, false, false, false, false});
 }
 
@@ -164,8 +167,16 @@ TEST(RoundTrip, LossyArrayEncodingsStayWithinTheirPrecision) {
     linear_slof_zlib.intensity.zlib = true;
     const std::vector<Case> cases = {
         {"f32.mzML", [&](const std::string& p) { WriteAll<MzmlWriter>(spectra, p, mz32); }, as_float, as_float},
-        {"f32.mzXML", [&](const std::string& p) { WriteAll<MzxmlWriter>(spectra, p, MzxmlWriteOptions{32, false}); }, as_float, as_float},
-        {"f32z.mzXML", [&](const std::string& p) { WriteAll<MzxmlWriter>(spectra, p, MzxmlWriteOptions{32, true}); }, as_float, as_float},
+        {"f32.mzXML",
+         [&](const std::string& p) {
+             WriteAll<MzxmlWriter>(spectra, p, MzxmlWriteOptions{32, false});
+         },
+         as_float, as_float},
+        {"f32z.mzXML",
+         [&](const std::string& p) {
+             WriteAll<MzxmlWriter>(spectra, p, MzxmlWriteOptions{32, true});
+         },
+         as_float, as_float},
         {"pic.mzML", [&](const std::string& p) { WriteAll<MzmlWriter>(spectra, p, linear_pic); },
          [](double) { return 1e-5; }, [](double) { return 0.5; }},
         {"slof.mzML", [&](const std::string& p) { WriteAll<MzmlWriter>(spectra, p, linear_slof_zlib); },
@@ -182,7 +193,8 @@ TEST(RoundTrip, LossyArrayEncodingsStayWithinTheirPrecision) {
             for (size_t p = 0; p < read[i].peaks.size(); ++p) {
                 const Peak& expected = spectra[i].peaks[p];
                 EXPECT_LE(std::abs(read[i].peaks[p].mz - expected.mz), c.mz_tolerance(expected.mz));
-                EXPECT_LE(std::abs(read[i].peaks[p].intensity - expected.intensity), c.intensity_tolerance(expected.intensity));
+                EXPECT_LE(std::abs(read[i].peaks[p].intensity - expected.intensity),
+                          c.intensity_tolerance(expected.intensity));
             }
         }
     }

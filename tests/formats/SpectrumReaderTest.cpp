@@ -35,7 +35,8 @@ TEST(SpectrumReader, DamagedGzipIsAFormatError) {
     WriteFile(dir / "bad.mgf.gz", corrupt);
     EXPECT_NE(FormatErrorOf(dir / "bad.mgf.gz").find("gzip"), std::string::npos);
     WriteFile(dir / "tail.mgf.gz", packed + "trailing");
-    EXPECT_NE(FormatErrorOf(dir / "tail.mgf.gz").find("unexpected data after the end of the gzip stream"), std::string::npos);
+    EXPECT_NE(FormatErrorOf(dir / "tail.mgf.gz").find("unexpected data after the end of the gzip stream"),
+              std::string::npos);
 }
 
 TEST(SpectrumReader, DetectsTheFormat) {
@@ -72,8 +73,8 @@ TEST(SpectrumReader, ReadsSeveralFilesAsOneRunAndReportsProgress) {
     ReadOptions options;
     options.progress = [&](uint64_t done, uint64_t all) { calls.emplace_back(done, all); };
     std::vector<std::string> names;
-    const ReadResult result =
-        ReadSpectra({dir / "a.mgf", dir / "b.ms2", dir / "c.mgf.gz"}, options, [&](CSpectrum&& s) { names.push_back(s.file_name); });
+    const ReadResult result = ReadSpectra({dir / "a.mgf", dir / "b.ms2", dir / "c.mgf.gz"}, options,
+                                          [&](CSpectrum&& s) { names.push_back(s.file_name); });
     EXPECT_EQ(names, (std::vector<std::string>{"a.3.3.2.dta", "b.1.1.2.dta", "c.3.3.2.dta"}));
     EXPECT_EQ(result.files, 3u);
     EXPECT_EQ(result.records, 3u);
@@ -116,7 +117,8 @@ TEST(SpectrumReader, BadInputsGiveFormatErrors) {
     };
     for (const Case& c : cases) {
         WriteFile(dir / c.name, c.content);
-        EXPECT_EQ(FormatErrorOf(dir / c.name).rfind(dir / c.message, 0), 0u) << c.name << ": " << FormatErrorOf(dir / c.name);
+        EXPECT_EQ(FormatErrorOf(dir / c.name).rfind(dir / c.message, 0), 0u)
+            << c.name << ": " << FormatErrorOf(dir / c.name);
     }
 }
 

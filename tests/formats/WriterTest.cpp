@@ -48,10 +48,10 @@ TEST(MgfWriter, WritesTheShortestExactNumbers) {
     s.peaks.clear();
     writer.Write(s);
     writer.Close();
-    EXPECT_EQ(ReadFile(dir / "x.mgf"),
-              "BEGIN IONS\nTITLE=run.7.7.2\nPEPMASS=" + Lossless(MzFromMass(500.5, 2)) +
-                  " 1000000\nCHARGE=2+\nRTINSECONDS=90\nSCANS=7\nSEQ=PEPK\n100 5\n200.25 1\n0.1 0.3333333333333333\nEND IONS\n\n"
-                  "BEGIN IONS\nPEPMASS=321.5\nEND IONS\n\n");
+    EXPECT_EQ(ReadFile(dir / "x.mgf"), "BEGIN IONS\nTITLE=run.7.7.2\nPEPMASS=" + Lossless(MzFromMass(500.5, 2)) +
+                                           " 1000000\nCHARGE=2+\nRTINSECONDS=90\nSCANS=7\nSEQ=PEPK\n100 5\n200.25 "
+                                           "1\n0.1 0.3333333333333333\nEND IONS\n\n"
+                                           "BEGIN IONS\nPEPMASS=321.5\nEND IONS\n\n");
     CSpectrum broken = Example();
     broken.title = "two\nlines";
     MgfWriter other(dir / "y.mgf");
