@@ -7,4 +7,4 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 cmake -S . -B build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
 cmake --build build/release -j "$(nproc)"
-build/release/examples/cluster_example example-output
+build/release/cli/speclink cluster examples/simulated.mgf -o example-output

@@ -80,12 +80,13 @@ SpectrumBuilder& SpectrumBuilder::Peaks(const PeakList& peaks) {
     return *this;
 }
 
-StdoutCapture::StdoutCapture() {
+StdoutCapture::StdoutCapture(int fd) : fd_(fd) {
     std::cout.flush();
     std::fflush(stdout);
+    std::fflush(stderr);
     file_ = std::tmpfile();
-    saved_fd_ = ::dup(STDOUT_FILENO);
-    ::dup2(::fileno(file_), STDOUT_FILENO);
+    saved_fd_ = ::dup(fd_);
+    ::dup2(::fileno(file_), fd_);
 }
 
 std::string StdoutCapture::Finish() {
@@ -93,7 +94,8 @@ std::string StdoutCapture::Finish() {
     finished_ = true;
     std::cout.flush();
     std::fflush(stdout);
-    ::dup2(saved_fd_, STDOUT_FILENO);
+    std::fflush(stderr);
+    ::dup2(saved_fd_, fd_);
     ::close(saved_fd_);
     std::string text;
     std::rewind(file_);

@@ -66,10 +66,11 @@ private:
 
 inline SpectrumBuilder Spectrum() { return SpectrumBuilder{}; }
 
-/// Starts/stops capturing the process's standard output into a temporary file.
+/// Starts/stops capturing what the process writes to a file descriptor (standard output
+/// by default) into a temporary file.
 class StdoutCapture {
 public:
-    StdoutCapture();
+    explicit StdoutCapture(int fd = 1);
     StdoutCapture(const StdoutCapture&) = delete;
     StdoutCapture& operator=(const StdoutCapture&) = delete;
     ~StdoutCapture();
@@ -77,6 +78,7 @@ public:
     std::string Finish();
 
 private:
+    int fd_;
     int saved_fd_ = -1;
     std::FILE* file_ = nullptr;
     bool finished_ = false;

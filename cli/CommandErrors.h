@@ -1,0 +1,24 @@
+#pragma once
+
+#include <stdexcept>
+
+namespace speclink::cli {
+
+// Failures a command reports; each maps to one exit status (ExitCodes.h).
+
+/// A value or combination of options that cannot give a meaningful run.
+struct UsageError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+/// An input that cannot be read or holds nothing to work on.
+struct InputError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+/// An output directory or file that cannot be created or written.
+struct OutputError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+}  // namespace speclink::cli

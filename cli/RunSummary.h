@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "InputSpectra.h"
+
+namespace speclink::cli {
+
+/// "<path>: <n> spectra, <n> records, <n> skipped (<why>)" for one input.
+std::string DescribeRead(const InputFileReport& file);
+
+/// The closing report of a run, printed on standard output after the engine's own text.
+struct RunSummary {
+    std::string command;
+    std::vector<InputFileReport> files;
+    size_t spectra = 0;
+    std::filesystem::path out_directory;
+    std::filesystem::path result;
+    size_t files_written = 0;
+    double seconds = 0.0;
+
+    // Clustering: from the cluster result file.
+    bool clustering = false;
+    size_t clusters = 0;
+    size_t multi_clusters = 0;     ///< clusters of two or more spectra
+    size_t largest_cluster = 0;
+    // Modification search: from the pair list and the mass-difference groups.
+    size_t pairs = 0;
+    std::vector<std::pair<std::string, std::string>> top_mass_differences;  ///< (mean Da, count)
+    size_t mass_difference_groups = 0;
+
+    void AddClusters();
+    void AddPairs(const std::filesystem::path& mass_differences);
+    void Print() const;
+};
+
+}  // namespace speclink::cli

@@ -1,0 +1,61 @@
+#include "SpeclinkApp.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <new>
+
+#include "CommandErrors.h"
+#include "Commands.h"
+#include "ExitCodes.h"
+#include "formats/FormatError.h"
+
+namespace speclink::cli {
+
+namespace {
+
+int Fail(int code, const char* message) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "speclink: error: %s\n", message);
+    return code;
+}
+
+}  // namespace
+
+int RunSpeclink(int argc, const char* const* argv) {
+    CLI::App app("speclink: clustering and modification search for MS/MS spectra.\n"
+                 "Reads MGF, mzML, mzXML, MS2 and DTA files (also gzip-compressed).",
+                 "speclink");
+    app.set_version_flag("--version", "speclink " SPECLINK_VERSION);
+    app.require_subcommand(1);
+    app.footer(kExitCodeHelp);
+    app.option_defaults()->always_capture_default();
+    AddClusterCommand(app);
+    AddModsearchCommand(app);
+    AddRunCommand(app);
+    AddParamsCommand(app);
+    AddScoreCommand(app);
+    AddSimulateCommand(app);
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        const int code = app.exit(error);
+        return code == 0 ? EXIT_OK : EXIT_USAGE;
+    } catch (const UsageError& error) {
+        return Fail(EXIT_USAGE, error.what());
+    } catch (const FormatError& error) {
+        return Fail(EXIT_INPUT, error.what());
+    } catch (const InputError& error) {
+        return Fail(EXIT_INPUT, error.what());
+    } catch (const OutputError& error) {
+        return Fail(EXIT_OUTPUT, error.what());
+    } catch (const std::bad_alloc&) {
+        return Fail(EXIT_INTERNAL, "out of memory");
+    } catch (const std::exception& error) {
+        return Fail(EXIT_INTERNAL, error.what());
+    }
+    return EXIT_OK;
+}
+
+}  // namespace speclink::cli

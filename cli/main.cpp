@@ -1,0 +1,3 @@
+#include "SpeclinkApp.h"
+
+int main(int argc, char** argv) { return speclink::cli::RunSpeclink(argc, argv); }

@@ -1,0 +1,91 @@
+// The same spectra in every input format give byte-identical results.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+
+#include "CommandRunner.h"
+#include "SpectrumSimulator.h"
+#include "formats/DtaWriter.h"
+#include "formats/MgfWriter.h"
+#include "formats/Ms2Writer.h"
+#include "formats/MzmlWriter.h"
+#include "formats/MzxmlWriter.h"
+
+namespace speclink::cli {
+namespace {
+
+namespace fs = std::filesystem;
+using speclink::test::ReadFile;
+using speclink::test::TempDir;
+using test::RunCommand;
+
+// Every output file of a run but the parameter record, which names the inputs.
+std::map<std::string, std::string> Outputs(const fs::path& directory) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::directory_iterator(directory))
+        if (entry.path().filename() != "speclink.params")
+            files[entry.path().filename().string()] = ReadFile(entry.path());
+    return files;
+}
+
+template <typename Writer>
+void WriteAll(const std::vector<CSpectrum>& spectra, const fs::path& path) {
+    Writer writer(path.string());
+    for (const CSpectrum& spectrum : spectra) writer.Write(spectrum);
+    writer.Close();
+}
+
+class FormatEquivalence : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SimulationOptions options;
+        options.spectra = 150;
+        options.seed = 5;
+        spectra_ = SimulateSpectra(options).spectra;
+        // Every format names its records base.scan.scan.charge.dta; the DTA directory uses
+        // the same names so that all five inputs give the same file names.
+        for (CSpectrum& spectrum : spectra_) spectrum.file_name = "run." + spectrum.title.substr(4) + ".dta";
+        // A DTA directory is read in name order; the other files are written in that order
+        // too, since the modification search keeps the input order.
+        std::sort(spectra_.begin(), spectra_.end(),
+                  [](const CSpectrum& a, const CSpectrum& b) { return a.file_name < b.file_name; });
+        const fs::path root = dir_.path();
+        WriteAll<MgfWriter>(spectra_, root / "run.mgf");
+        WriteAll<MzmlWriter>(spectra_, root / "run.mzML");
+        WriteAll<MzxmlWriter>(spectra_, root / "run.mzXML");
+        WriteAll<Ms2Writer>(spectra_, root / "run.ms2");
+        fs::create_directory(root / "dta");
+        WriteDtaDirectory(spectra_, (root / "dta").string());
+        inputs_ = {"run.mgf", "run.mzML", "run.mzXML", "run.ms2", "dta"};
+    }
+
+    std::map<std::string, std::string> Run(const std::string& command, const std::string& input) {
+        const fs::path out = dir_.path() / ("out-" + command + "-" + input);
+        const auto outcome = RunCommand({command, (dir_.path() / input).string(), "-o", out.string()});
+        EXPECT_EQ(outcome.code, 0) << input << ": " << outcome.err;
+        return Outputs(out);
+    }
+
+    TempDir dir_;
+    std::vector<CSpectrum> spectra_;
+    std::vector<std::string> inputs_;
+};
+
+TEST_F(FormatEquivalence, ClusteringGivesTheSameFiles) {
+    const auto reference = Run("cluster", inputs_.front());
+    ASSERT_GT(reference.size(), 10u);
+    ASSERT_EQ(reference.count("clusters.csv"), 1u);
+    for (size_t k = 1; k < inputs_.size(); ++k) EXPECT_EQ(Run("cluster", inputs_[k]), reference) << inputs_[k];
+}
+
+TEST_F(FormatEquivalence, ModificationSearchGivesTheSameFiles) {
+    const auto reference = Run("modsearch", inputs_.front());
+    ASSERT_FALSE(reference.at("pairs.csv").empty());
+    for (size_t k = 1; k < inputs_.size(); ++k) EXPECT_EQ(Run("modsearch", inputs_[k]), reference) << inputs_[k];
+}
+
+}  // namespace
+}  // namespace speclink::cli
