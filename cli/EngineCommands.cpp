@@ -2,7 +2,9 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <memory>
+#include <thread>
 
 #include "CommandErrors.h"
 #include "Commands.h"
@@ -19,12 +21,19 @@ struct EngineOptions {
     std::vector<int> charges;
     bool keep_order = false;
     bool shift_search = false;
+    int threads = DefaultThreads();
     SettingOptions settings;
+
+    static int DefaultThreads() { return std::max(1, static_cast<int>(std::thread::hardware_concurrency())); }
 
     void AddInputs(CLI::App& command) {
         command.add_option("inputs", inputs, "Spectrum files (MGF, mzML, mzXML, MS2, DTA; .gz too) or DTA directories")
             ->required()
             ->check(CLI::ExistingPath);
+    }
+    void AddThreads(CLI::App& command) {
+        command.add_option("--threads", threads, "Worker threads (results do not depend on it); default: all cores")
+            ->check(CLI::Range(1, 1024));
     }
     void AddCharges(CLI::App& command) {
         command
@@ -60,6 +69,7 @@ void RunWith(EngineOptions& options, RunSettings settings, const std::string& co
     request.assign_charges = options.charges;
     request.keep_order = options.keep_order;
     request.shift_search = options.shift_search;
+    request.threads = options.threads;
     request.command = command;
     RunEngine(request);
 }
@@ -84,6 +94,7 @@ void AddClusterCommand(CLI::App& app) {
     options->AddInputs(*command);
     command->add_option("-o,--out", options->out_directory, "Output directory (created if missing)")->required();
     options->AddCharges(*command);
+    options->AddThreads(*command);
     command->add_flag("--keep-order", options->keep_order,
                       "Sweep the spectra in input order instead of sorting them by charge, then precursor mass");
     options->settings.Register(*command, true, false);
@@ -103,6 +114,7 @@ void AddModsearchCommand(CLI::App& app) {
     options->AddInputs(*command);
     command->add_option("-o,--out", options->out_directory, "Output directory (created if missing)")->required();
     options->AddCharges(*command);
+    options->AddThreads(*command);
     command->add_flag("--shift-search", options->shift_search,
                       "Doubly charged pairs only, each scored at its best whole-number shift (6 to 200 Da)");
     options->settings.Register(*command, true, false);
@@ -124,6 +136,7 @@ void AddRunCommand(CLI::App& app) {
     command->add_option("-o,--out", options->out_directory,
                         "Output directory; default: out_directory of the parameter file");
     options->AddCharges(*command);
+    options->AddThreads(*command);
     command->add_flag("--keep-order", options->keep_order, "Clustering: sweep the spectra in input order");
     command->add_flag("--shift-search", options->shift_search, "Modification search: the whole-number shift search");
     options->settings.Register(*command, false, true);

@@ -129,6 +129,7 @@ void RunEngine(const EngineRequest& request) {
 
     CPara para;
     settings.Configure(para);
+    para.engine->threads = request.threads;
     WriteParametersUsed(para, out / kParametersUsed, request, clustering);
 
     RemoveIfPresent(result);

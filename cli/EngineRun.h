@@ -17,6 +17,7 @@ struct EngineRequest {
     std::vector<int> assign_charges;
     bool keep_order = false;     ///< clustering: sweep in input order instead of by charge and mass
     bool shift_search = false;   ///< modification search: the whole-number shift search
+    int threads = 1;             ///< worker threads of the engine; outputs do not depend on it
     std::string command;         ///< shown in the summary
 };
 
