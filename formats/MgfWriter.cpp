@@ -20,7 +20,7 @@ void MgfWriter::Write(const CSpectrum& spectrum) {
     std::string text = "BEGIN IONS\n";
     if (!spectrum.title.empty()) text += "TITLE=" + spectrum.title + "\n";
     text += "PEPMASS=" + Lossless(PrecursorMzForWriting(spectrum));
-    if (spectrum.precursor_intensity != 0.0) text += " " + Lossless(spectrum.precursor_intensity);
+    if (spectrum.precursor_intensity != 0.0) text.append(" ").append(Lossless(spectrum.precursor_intensity));
     text += "\n";
     if (spectrum.charge > 0) text += "CHARGE=" + std::to_string(spectrum.charge) + "+\n";
     if (spectrum.charge < 0) text += "CHARGE=" + std::to_string(-spectrum.charge) + "-\n";

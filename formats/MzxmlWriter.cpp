@@ -39,8 +39,8 @@ void MzxmlWriter::Write(const CSpectrum& spectrum) {
                        Lossless(spectrum.retention_time) + "S\"";
     if (spectrum.total_ion_current != 0.0) text += " totIonCurrent=\"" + Lossless(spectrum.total_ion_current) + "\"";
     text += ">\n      <precursorMz precursorIntensity=\"" + Lossless(spectrum.precursor_intensity) + "\"";
-    if (spectrum.charge != 0) text += " precursorCharge=\"" + std::to_string(spectrum.charge) + "\"";
-    text += ">" + Lossless(PrecursorMzForWriting(spectrum)) + "</precursorMz>\n";
+    if (spectrum.charge != 0) text.append(" precursorCharge=\"").append(std::to_string(spectrum.charge)).append("\"");
+    text.append(">").append(Lossless(PrecursorMzForWriting(spectrum))).append("</precursorMz>\n");
 
     std::vector<double> pairs;
     pairs.reserve(spectrum.peaks.size() * 2);
