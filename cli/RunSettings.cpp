@@ -7,21 +7,13 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "LowerCase.h"
 #include "consensus/RepresentativeSpectra.h"
 #include "data/SpectraProcess.h"
 #include "peaks/PeakSelect.h"
 #include "scoring/Similarity.h"
 
 namespace speclink::cli {
-
-namespace {
-
-std::string Lower(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
-}  // namespace
 
 RunSettings RunSettings::FromParameterFile(const std::string& path) {
     CPara para;
@@ -87,9 +79,9 @@ void RunSettings::Validate() const {
 }
 
 Similar_Method ParseSimilarMethod(const std::string& text) {
-    const std::string wanted = Lower(text);
+    const std::string wanted = LowerCase(text);
     for (int32_t method = 0; method <= 7; ++method) {
-        if (wanted == std::to_string(method) || wanted == Lower(SimilarMethodNames[method]))
+        if (wanted == std::to_string(method) || wanted == LowerCase(SimilarMethodNames[method]))
             return static_cast<Similar_Method>(method);
     }
     std::string names;

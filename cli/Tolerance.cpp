@@ -1,20 +1,13 @@
 #include "Tolerance.h"
 
+#include "LowerCase.h"
+
 #include <cctype>
 #include <charconv>
 #include <cmath>
 #include <stdexcept>
 
 namespace speclink::cli {
-
-namespace {
-
-std::string Lower(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
-}  // namespace
 
 Tolerance ParseTolerance(const std::string& text) {
     const char* const begin = text.data();
@@ -25,7 +18,7 @@ Tolerance ParseTolerance(const std::string& text) {
         throw std::invalid_argument("'" + text + "' is not a tolerance: expected a number and a unit, e.g. 20ppm or 0.5Da");
     std::string unit(rest, end);
     while (!unit.empty() && unit.front() == ' ') unit.erase(unit.begin());
-    unit = Lower(unit);
+    unit = LowerCase(unit);
     if (unit == "da" || unit == "th" || unit == "mz" || unit == "m/z") {
         tolerance.unit = TOLERANCE_DA;
     } else if (unit == "ppm") {
@@ -42,4 +35,5 @@ std::string FormatTolerance(const Tolerance& tolerance) {
     return std::string(buffer, result.ptr) + ToleranceNames[tolerance.unit == TOLERANCE_PPM ? 1 : 0];
 }
 
-}  // namespace speclink::cli
+}  // namespace speclink::cli#include "LowerCase.h"
+
