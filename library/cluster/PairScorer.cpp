@@ -46,7 +46,7 @@ PairScorer::PairScorer(std::span<const CSpectrum> members, const CSimilarity* si
         PeakList by_intensity = prepared.by_mz;
         std::sort(by_intensity.begin(), by_intensity.end(), ByIntensityDescending);
         prepared.sorts_alike = StrictlyDescending(by_intensity);
-        prepared.by_intensity = DotProductPeaks(std::move(by_intensity));
+        prepared.by_intensity = DotProductPeaks(std::move(by_intensity), tolerance_);
         if (prepared.sorts_alike) PeakList().swap(prepared.by_mz);
     }
 }
@@ -63,21 +63,27 @@ void PairScorer::ScoreRows(std::size_t begin, std::size_t end, ScoreTriangle& sc
 
 void PairScorer::ScoreRowByDotProduct(std::size_t i, ScoreTriangle& scores, Scratch& scratch) const {
     const Member& member = prepared_[i];
-    const DotProductPeaks* first = &member.by_intensity;
+    if (i + 1 >= prepared_.size()) return;
     // A list with equal intensities may come out of every further sort in another order,
     // which can change later matches: such a list is sorted again before each pair, from
     // the prepared list on, exactly as the plain loop sorts its one copy.
-    if (!member.sorts_alike) scratch.first_state = member.by_mz;
+    if (member.sorts_alike) {
+        scratch.first_index.Build(member.by_intensity);
+        scratch.index_of_state = false;
+    } else {
+        scratch.first_state = member.by_mz;
+    }
     for (std::size_t j = i + 1; j < prepared_.size(); ++j) {
         if (members_[i].charge != members_[j].charge) continue;
         if (!member.sorts_alike) {
             std::sort(scratch.first_state.begin(), scratch.first_state.end(), ByIntensityDescending);
-            if (!SameBits(scratch.first_state, scratch.first_peaks.peaks())) {
-                scratch.first_peaks = DotProductPeaks(scratch.first_state);
+            if (!scratch.index_of_state || !SameBits(scratch.first_state, scratch.first_peaks.peaks())) {
+                scratch.first_peaks = DotProductPeaks(scratch.first_state, tolerance_);
+                scratch.first_index.Build(scratch.first_peaks);
+                scratch.index_of_state = true;
             }
-            first = &scratch.first_peaks;
         }
-        const double score = PreparedDotProduct(*first, prepared_[j].by_intensity, tolerance_, scratch.taken);
+        const double score = PreparedDotProduct(scratch.first_index, prepared_[j].by_intensity, scratch.taken);
         scores[PackedIndex(j, i)] = ScaleScore(score);
     }
 }

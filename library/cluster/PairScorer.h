@@ -33,8 +33,10 @@ public:
 
         std::optional<CSimilarity> similarity;  ///< the thread's copy of the scorer
         std::vector<char> taken;
-        PeakList first_state;
-        DotProductPeaks first_peaks;
+        DotProductIndex first_index;  ///< of the row's first list
+        PeakList first_state;         ///< the first list of a row that is sorted for every pair
+        DotProductPeaks first_peaks;  ///< first_state, prepared
+        bool index_of_state = false;  ///< first_index indexes first_peaks
     };
 
     /// Prepares every member. `similarity` (may be null) is only read, here and by Scratch.

@@ -1,7 +1,6 @@
 #include "cluster/SingleLinkage.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <functional>
 #include <numeric>
@@ -25,21 +24,43 @@ uint64_t PackLink(ScaledScore score, size_t lower, size_t higher) {
            static_cast<uint64_t>(higher);
 }
 
-// Orders links by level, highest link first; the order within a level does not matter.
-void SortByLevel(std::vector<uint64_t>& links) {
-    if (links.size() < 1024) {
+// The links of `scores` above `floor`, ordered by level, highest link first; the order
+// within a level does not matter.
+std::vector<uint64_t> LinksByLevel(const ScoreTriangle& scores, size_t n, ScaledScore floor) {
+    size_t count = 0;
+    for (size_t r = 1; r < n; ++r) {
+        const ScaledScore* row = scores.data() + PackedIndex(r, 0);
+        for (size_t c = 0; c < r; ++c) count += row[c] > floor ? 1 : 0;
+    }
+    std::vector<uint64_t> links;
+    if (count < 4096) {
+        links.reserve(count);
+        for (size_t r = 1; r < n; ++r) {
+            const ScaledScore* row = scores.data() + PackedIndex(r, 0);
+            for (size_t c = 0; c < r; ++c) {
+                if (row[c] > floor) links.push_back(PackLink(row[c], c, r));
+            }
+        }
         std::sort(links.begin(), links.end());
-        return;
+        return links;
     }
-    // Two counting passes over the level, a byte at a time.
-    std::vector<uint64_t> buffer(links.size());
-    for (const int shift : {kLevelShift, kLevelShift + 8}) {
-        std::array<size_t, 257> start{};
-        for (const uint64_t link : links) ++start[((link >> shift) & 0xFF) + 1];
-        for (size_t b = 0; b < 256; ++b) start[b + 1] += start[b];
-        for (const uint64_t link : links) buffer[start[(link >> shift) & 0xFF]++] = link;
-        links.swap(buffer);
+    // Many links: count them per level, then put each straight into its level's place.
+    std::vector<size_t> start(32769 - static_cast<size_t>(floor), 0);
+    for (size_t r = 1; r < n; ++r) {
+        const ScaledScore* row = scores.data() + PackedIndex(r, 0);
+        for (size_t c = 0; c < r; ++c) {
+            if (row[c] > floor) ++start[static_cast<size_t>(32767 - row[c]) + 1];
+        }
     }
+    for (size_t level = 1; level < start.size(); ++level) start[level] += start[level - 1];
+    links.resize(count);
+    for (size_t r = 1; r < n; ++r) {
+        const ScaledScore* row = scores.data() + PackedIndex(r, 0);
+        for (size_t c = 0; c < r; ++c) {
+            if (row[c] > floor) links[start[static_cast<size_t>(32767 - row[c])]++] = PackLink(row[c], c, r);
+        }
+    }
+    return links;
 }
 
 // Union-find over the members whose root is the cluster's first member.
@@ -80,15 +101,7 @@ ScaledScore ScaleThreshold(double threshold) {
 
 void BuildSingleLinkageChains(const ScoreTriangle& scores, ScaledScore threshold, ClusterLinkList& links) {
     const size_t n = links.size();
-    const ScaledScore floor = std::max<ScaledScore>(threshold, 0);
-    std::vector<uint64_t> above;
-    for (size_t r = 1; r < n; ++r) {
-        const ScaledScore* row = scores.data() + PackedIndex(r, 0);
-        for (size_t c = 0; c < r; ++c) {
-            if (row[c] > floor) above.push_back(PackLink(row[c], c, r));
-        }
-    }
-    SortByLevel(above);
+    const std::vector<uint64_t> above = LinksByLevel(scores, n, std::max<ScaledScore>(threshold, 0));
 
     // Between the levels every cluster's links to the others are all below the current
     // level, so the best link search only ever meets links of one level: it takes the

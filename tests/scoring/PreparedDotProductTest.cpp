@@ -26,8 +26,11 @@ double Plain(const PeakList& first, const PeakList& second, double tolerance) {
 }
 
 double Prepared(const PeakList& first, const PeakList& second, double tolerance) {
+    const DotProductPeaks prepared_first(first, tolerance);
+    DotProductIndex index;
+    index.Build(prepared_first);
     std::vector<char> taken;
-    return PreparedDotProduct(DotProductPeaks(first), DotProductPeaks(second), tolerance, taken);
+    return PreparedDotProduct(index, DotProductPeaks(second, tolerance), taken);
 }
 
 TEST(PreparedDotProductTest, WorkedExamples) {
@@ -125,14 +128,28 @@ TEST(PreparedDotProductTest, SameBitsWhereTheDifferenceRoundsToTheTolerance) {
     EXPECT_GT(matched, 1000);
 }
 
-TEST(PreparedDotProductTest, IndexSurvivesCopiesAndMoves) {
-    const PeakList first = ByIntensity({{100.0, 3.0}, {250.0, 2.0}, {400.0, 1.0}});
-    DotProductPeaks original(first);
-    const DotProductPeaks copy = original;
-    const DotProductPeaks moved = std::move(original);
+// One index rebuilt for list after list, as a scoring thread reuses it row after row.
+TEST(PreparedDotProductTest, IndexRebuiltForAnotherList) {
+    std::mt19937_64 random(5);
+    DotProductIndex index;
     std::vector<char> taken;
-    EXPECT_EQ(PreparedDotProduct(copy, moved, 0.5, taken), 1.0);
-    EXPECT_EQ(moved.sum_of_squares(), 14.0);
+    for (int round = 0; round < 200; ++round) {
+        const DotProductPeaks first(ByIntensity(RandomPeaks(random)), 0.5);
+        index.Build(first);
+        for (int other = 0; other < 5; ++other) {
+            const PeakList second = ByIntensity(RandomPeaks(random));
+            EXPECT_EQ(PreparedDotProduct(index, DotProductPeaks(second, 0.5), taken), Plain(first.peaks(), second, 0.5));
+        }
+    }
+}
+
+// A peak far beyond the others lands in the last cell of the index instead of widening it.
+TEST(PreparedDotProductTest, OutliersShareTheLastCell) {
+    const PeakList first = ByIntensity({{100.0, 5.0}, {1e9, 4.0}, {1e9 + 0.3, 3.0}, {2e12, 2.0}, {-1e15, 1.0}});
+    const PeakList second = ByIntensity({{1e9 + 0.2, 5.0}, {2e12 + 0.1, 4.0}, {100.4, 3.0}, {-1e15, 2.0}});
+    // 1e9 + 0.2 takes 1e9 (listed before 1e9 + 0.3): 5*4 + 4*2 + 3*5 + 2*1.
+    EXPECT_EQ(Prepared(first, second, 0.5), 45.0 / std::sqrt(55.0 * 54.0));
+    EXPECT_EQ(Plain(first, second, 0.5), 45.0 / std::sqrt(55.0 * 54.0));
 }
 
 }  // namespace
