@@ -1,6 +1,7 @@
 #include "cluster/GroupScheduler.h"
 
 #include <algorithm>
+#include <system_error>
 #include <utility>
 
 #include "scoring/Similarity.h"
@@ -33,7 +34,11 @@ GroupScheduler::GroupScheduler(std::span<const CSpectrum> spectra, std::vector<G
     PlanUnits(thread_count);
     const std::size_t workers = std::min(thread_count, units_.size()) - (units_.empty() ? 0 : 1);
     workers_.reserve(workers);
-    for (std::size_t w = 0; w < workers; ++w) workers_.emplace_back([this] { WorkerLoop(); });
+    try {
+        for (std::size_t w = 0; w < workers; ++w) workers_.emplace_back([this] { WorkerLoop(); });
+    } catch (const std::system_error&) {
+        // No more threads to be had: the ones started and the caller's do the work.
+    }
 }
 
 GroupScheduler::~GroupScheduler() {
@@ -45,7 +50,7 @@ void GroupScheduler::PlanUnits(std::size_t threads) {
     for (std::size_t g = 0; g < groups_.size(); ++g) {
         const std::size_t members = groups_[g].size;
         const std::size_t pairs = PairCount(members);
-        std::size_t units_before = units_.size();
+        const std::size_t units_before = units_.size();
         if (threads == 1 || pairs < kPairsToSplit) {
             units_.push_back({g, 0, members});
         } else {

@@ -23,8 +23,8 @@ bool SameBits(const PeakList& a, const PeakList& b) {
 
 }  // namespace
 
-PairScorer::Scratch::Scratch(const CSimilarity* scorer) {
-    if (scorer != nullptr) similarity.emplace(*scorer);
+PairScorer::Scratch::Scratch(const CSimilarity* settings) {
+    if (settings != nullptr) similarity.emplace(*settings);
 }
 
 PairScorer::PairScorer(std::span<const CSpectrum> members, const CSimilarity* similarity,

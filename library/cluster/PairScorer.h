@@ -29,7 +29,8 @@ class PairScorer {
 public:
     /// Working space of one thread.
     struct Scratch {
-        explicit Scratch(const CSimilarity* similarity);
+        /// `settings` (may be null) is the scorer to copy.
+        explicit Scratch(const CSimilarity* settings);
 
         std::optional<CSimilarity> similarity;  ///< the thread's copy of the scorer
         std::vector<char> taken;
@@ -48,7 +49,9 @@ public:
 
 private:
     struct Member {
-        PeakList by_mz;               ///< prepared peaks, as the selector leaves them
+        /// Prepared peaks as the selector leaves them; dropped once sorted when the sorted
+        /// list is all that the row needs.
+        PeakList by_mz;
         DotProductPeaks by_intensity;  ///< the same sorted by descending intensity
         /// Sorting the intensity-sorted list again leaves it as it is (no two intensities
         /// compare equal), so every pair of the row sees the same list.
