@@ -197,8 +197,8 @@ protected:
 
     // Spectra in sweep order: runs of one to a dozen re-measurements within a few
     // hundredths of a Dalton, now and then a charge change inside a run, and a file for
-    // each spectrum (two spectra share a file name now and then).
-    std::vector<CSpectrum> MakeList(GroupMaker& maker, size_t count) {
+    // each spectrum unless `write_files` is false (two spectra share a file name now and then).
+    std::vector<CSpectrum> MakeList(GroupMaker& maker, size_t count, bool write_files = true) {
         std::vector<CSpectrum> spectra;
         double mass = 900.0;
         while (spectra.size() < count) {
@@ -211,7 +211,9 @@ protected:
                 spectrum.file_name = "f." + std::to_string(file) + "." + std::to_string(file) + "." +
                                      std::to_string(spectrum.charge) + ".dta";
                 spectrum.precursor_mass = mass + 0.001 * static_cast<double>(maker.random()() % 40);
-                test::WriteFile(dir_.path() / "data" / spectrum.file_name, "file " + spectrum.file_name + "\n");
+                if (write_files) {
+                    test::WriteFile(dir_.path() / "data" / spectrum.file_name, "file " + spectrum.file_name + "\n");
+                }
                 spectra.push_back(std::move(spectrum));
             }
         }
@@ -271,6 +273,26 @@ TEST_F(ThreadedRunTest, SameOutputsAsThePlainRunAtEveryThreadCount) {
             ASSERT_EQ(outputs.result, plain.result) << what;
             ASSERT_EQ(outputs.files, plain.files) << what;
             ExpectSameScorer(outputs.scorer, plain.scorer);
+        }
+    }
+}
+
+// Many short lists, only the result file written (consensus type 3) and no spectrum files
+// at hand: the result file, which lists every cluster in chain order, and the progress.
+TEST_F(ThreadedRunTest, SameResultFileOnManyShortLists) {
+    fs::create_directory(dir_.path() / "data");
+    GroupMaker maker(53);
+    constexpr auto kResultOnly = static_cast<Representative_Spectra>(3);
+    for (int round = 0; round < 300; ++round) {
+        const size_t count = std::uniform_int_distribution<size_t>(0, 40)(maker.random());
+        const std::vector<CSpectrum> spectra = MakeList(maker, count, false);
+        const double threshold = 0.1 * (round % 8);
+        const Outputs plain = RunOnce(spectra, 0, kResultOnly, threshold);
+        for (const int threads : kThreadCounts) {
+            const Outputs outputs = RunOnce(spectra, threads, kResultOnly, threshold);
+            ASSERT_EQ(outputs.printed, plain.printed) << "round " << round << ", " << threads << " threads";
+            ASSERT_EQ(outputs.result, plain.result) << "round " << round << ", " << threads << " threads";
+            ASSERT_EQ(outputs.files, plain.files) << "round " << round << ", " << threads << " threads";
         }
     }
 }
