@@ -35,7 +35,8 @@ namespace speclink {
 /// With `threads` above 1, groups (and the rows of a large group's pair scores) are
 /// clustered on worker threads, each scoring through its own copy of the scorer, while the
 /// caller's thread prints the progress, copies the single spectra and collects the results
-/// in list order. The outputs are the same for every thread count.
+/// in list order. The outputs are the same for every thread count; a count below 1 counts
+/// as 1.
 class CHierarchicalCluster : public CCluster {
 public:
     CHierarchicalCluster(CSpectraProcess* process, CRepresentativeSpectra* representatives,
