@@ -103,10 +103,13 @@ void BuildSingleLinkageChains(const ScoreTriangle& scores, ScaledScore threshold
     const size_t n = links.size();
     const std::vector<uint64_t> above = LinksByLevel(scores, n, std::max<ScaledScore>(threshold, 0));
 
-    // Between the levels every cluster's links to the others are all below the current
-    // level, so the best link search only ever meets links of one level: it takes the
-    // lowest cluster that has one, and merges into it the lowest cluster it is linked to,
-    // until that component is one cluster. Components of a level do not touch each other.
+    // Links are taken level by level, highest first. When a level starts, no link between
+    // two clusters lies above it (those merged their clusters already), and a merge keeps
+    // the better link of either part, so the search over the whole triangle finds links of
+    // this level until none is left between two clusters. It takes the lowest cluster d
+    // that has one, and the lowest cluster linked to d: d grows through its whole
+    // component of this level, always taking in next the lowest cluster linked to what it
+    // holds. Components of one level never touch each other, so their order is free.
     ClusterHeads heads(n);
     std::vector<uint32_t> tail(n);
     std::iota(tail.begin(), tail.end(), 0U);
