@@ -228,6 +228,8 @@ BENCHMARK(BM_Run)
     ->Args({20000, 2, CONSENSUS_SPECTRA})
     ->Args({20000, 1, 3})
     ->Args({20000, 2, 3})
+    ->Args({100000, 1, 3})
+    ->Args({100000, 2, 3})
     ->Unit(benchmark::kMillisecond);
 
 }  // namespace
