@@ -164,7 +164,7 @@ void BM_MergeSingleLinkagePlain(benchmark::State& state) {
 BENCHMARK(BM_MergeSingleLinkagePlain)->Arg(500)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MergeSingleLinkagePlain)->Arg(2000)->Iterations(1)->Unit(benchmark::kMillisecond);
 
-// 20000 spectra of charges 2 and 3 with masses from 800 to 4000 Da, in runs of one to
+// A list of spectra of charges 2 and 3 with masses from 800 to 4000 Da, in runs of one to
 // four re-measurements of one peptide (within a few ppm), sorted by charge and mass as a
 // host would sweep them. Single spectra and consensus spectra are written into a
 // temporary output directory (the data directory holds no files, so single spectra are
