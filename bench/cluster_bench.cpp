@@ -1,6 +1,8 @@
 // Clustering engine of Cluster_Type 0: one precursor group of n similar spectra (pair
-// scoring plus the single-linkage merge, which re-searches the whole score triangle after
-// every merge), and a whole run over a realistic list with its result files.
+// scoring plus the single-linkage merge), the merge alone, and a whole run over a
+// realistic list with its result files. The plain algorithms (every pair scored through
+// ComputeScore on fresh copies, the whole triangle searched again after every merge) run
+// side by side with the engine, at 1 and 2 threads.
 
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
@@ -14,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "../tests/cluster/ReferenceClustering.h"
 #include "cluster/SingleLinkage.h"
 #include "speclink.h"
 
@@ -75,15 +78,21 @@ private:
     int saved_;
 };
 
-void BM_ClusterGroup(benchmark::State& state) {
-    const auto n = static_cast<size_t>(state.range(0));
+std::vector<CSpectrum> SimilarGroup(size_t n) {
     std::mt19937_64 random(42);
     const PeakList base = RandomPeaks(random);
     std::vector<CSpectrum> group;
     for (size_t k = 0; k < n; ++k) {
         group.push_back(MakeSpectrum("g.dta", 1500.0 + 0.0001 * static_cast<double>(k), 2, Remeasured(base, random)));
     }
-    const CHierarchicalCluster engine(nullptr, nullptr, 20.0, TOLERANCE_PPM, 0.6);
+    return group;
+}
+
+// Arguments: group size, threads.
+void BM_ClusterGroup(benchmark::State& state) {
+    const std::vector<CSpectrum> group = SimilarGroup(static_cast<size_t>(state.range(0)));
+    CHierarchicalCluster engine(nullptr, nullptr, 20.0, TOLERANCE_PPM, 0.6);
+    engine.threads = static_cast<int32_t>(state.range(1));
     CSimilarity similarity(SIMILAR_DOT_PRODUCT, 0.5, TOLERANCE_DA);
     CPeakSelect peak_select(PEAK_SELECT_PART_THEN_WHOLE_TOP, 50, 5, 100);
     for (auto _ : state) {
@@ -94,35 +103,74 @@ void BM_ClusterGroup(benchmark::State& state) {
         state.counters["clusters"] = static_cast<double>(representatives.size());
     }
 }
-BENCHMARK(BM_ClusterGroup)->Arg(100)->Arg(500)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ClusterGroup)->Arg(2000)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK(BM_ClusterGroup)->Args({100, 1})->Args({500, 1})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ClusterGroup)->Args({2000, 1})->Args({2000, 2})->Unit(benchmark::kMillisecond);
+
+// The plain algorithm on the same groups, on one thread.
+void BM_ClusterGroupPlain(benchmark::State& state) {
+    const std::vector<CSpectrum> group = SimilarGroup(static_cast<size_t>(state.range(0)));
+    CSimilarity similarity(SIMILAR_DOT_PRODUCT, 0.5, TOLERANCE_DA);
+    const CPeakSelect peak_select(PEAK_SELECT_PART_THEN_WHOLE_TOP, 50, 5, 100);
+    for (auto _ : state) {
+        ClusterLinkList links;
+        RepresentativeList representatives;
+        reference::ReferenceClusterGroup(0.6, group, links, &similarity, representatives, &peak_select);
+        benchmark::DoNotOptimize(representatives.data());
+        state.counters["clusters"] = static_cast<double>(representatives.size());
+    }
+}
+BENCHMARK(BM_ClusterGroupPlain)->Arg(100)->Arg(500)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ClusterGroupPlain)->Arg(2000)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 // The merge phase alone on a triangle where every link is above the threshold, so that
 // all n - 1 merges happen (the worst case of the whole-triangle search).
-void BM_MergeSingleLinkage(benchmark::State& state) {
-    const auto n = static_cast<size_t>(state.range(0));
+ScoreTriangle StrongLinks(size_t n) {
     std::mt19937_64 random(3);
     std::uniform_int_distribution<int> score(6001, 10000);
     ScoreTriangle triangle(n * (n + 1) / 2, -1);
     for (size_t r = 0; r < n; ++r) {
         for (size_t c = 0; c < r; ++c) triangle[PackedIndex(r, c)] = static_cast<ScaledScore>(score(random));
     }
+    return triangle;
+}
+
+ClusterLinkList Singletons(size_t n) {
+    ClusterLinkList links;
+    for (size_t k = 0; k < n; ++k) links.push_back({static_cast<int32_t>(k), -1});
+    return links;
+}
+
+void BM_MergeSingleLinkage(benchmark::State& state) {
+    const auto n = static_cast<size_t>(state.range(0));
+    const ScoreTriangle triangle = StrongLinks(n);
     for (auto _ : state) {
-        ScoreTriangle working = triangle;
-        ClusterLinkList links;
-        for (size_t k = 0; k < n; ++k) links.push_back({static_cast<int32_t>(k), -1});
-        MergeSingleLinkage(working, 6000, links);
+        ClusterLinkList links = Singletons(n);
+        BuildSingleLinkageChains(triangle, 6000, links);
         benchmark::DoNotOptimize(links.data());
     }
 }
-BENCHMARK(BM_MergeSingleLinkage)->Arg(500)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_MergeSingleLinkage)->Arg(2000)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK(BM_MergeSingleLinkage)->Arg(500)->Arg(2000)->Unit(benchmark::kMillisecond);
 
-// 20000 spectra of charges 2 and 3 with masses from 800 to 4000 Da, in runs of one to
+void BM_MergeSingleLinkagePlain(benchmark::State& state) {
+    const auto n = static_cast<size_t>(state.range(0));
+    const ScoreTriangle triangle = StrongLinks(n);
+    for (auto _ : state) {
+        ScoreTriangle working = triangle;
+        ClusterLinkList links = Singletons(n);
+        reference::ReferenceMergeSingleLinkage(working, 6000, links);
+        benchmark::DoNotOptimize(links.data());
+    }
+}
+BENCHMARK(BM_MergeSingleLinkagePlain)->Arg(500)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MergeSingleLinkagePlain)->Arg(2000)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// A list of spectra of charges 2 and 3 with masses from 800 to 4000 Da, in runs of one to
 // four re-measurements of one peptide (within a few ppm), sorted by charge and mass as a
 // host would sweep them. Single spectra and consensus spectra are written into a
 // temporary output directory (the data directory holds no files, so single spectra are
 // written from memory).
+// Arguments: spectra, threads, consensus type (3: the cluster result file only, so that
+// the clustering itself is measured rather than the writing of thousands of files).
 void BM_Run(benchmark::State& state) {
     const auto count = static_cast<size_t>(state.range(0));
     std::mt19937_64 random(7);
@@ -154,11 +202,12 @@ void BM_Run(benchmark::State& state) {
     CPara para;
     para.SetDataClass(FORMAT_DTA, (work / "no-data").string(), (work / "out").string(),
                       (work / "result.txt").string(), 10);
-    para.SetRepresentativeClass(CONSENSUS_SPECTRA, 0.4, TOLERANCE_DA);
+    para.SetRepresentativeClass(static_cast<Representative_Spectra>(state.range(2)), 0.4, TOLERANCE_DA);
     para.SetCluster(para.spectra_process, para.representative_spectra, CLUSTER_HIERARCHICAL, 20.0, TOLERANCE_PPM,
                     0.6);
     para.SetSimilarMethod(SIMILAR_DOT_PRODUCT, 0.5, TOLERANCE_DA);
     para.SetPeakSelect(PEAK_SELECT_PART_THEN_WHOLE_TOP, 50, 5, 100);
+    para.engine->threads = static_cast<int32_t>(state.range(1));
 
     for (auto _ : state) {
         state.PauseTiming();
@@ -168,10 +217,19 @@ void BM_Run(benchmark::State& state) {
         para.engine->Run(spectra, para.similarity, para.peak_select);
     }
     std::size_t written = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(work / "out")) ++written;
+    if (std::filesystem::is_directory(work / "out")) {
+        for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(work / "out")) ++written;
+    }
     state.counters["files"] = static_cast<double>(written);
     std::filesystem::remove_all(work);
 }
-BENCHMARK(BM_Run)->Arg(20000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Run)
+    ->Args({20000, 1, CONSENSUS_SPECTRA})
+    ->Args({20000, 2, CONSENSUS_SPECTRA})
+    ->Args({20000, 1, 3})
+    ->Args({20000, 2, 3})
+    ->Args({100000, 1, 3})
+    ->Args({100000, 2, 3})
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace

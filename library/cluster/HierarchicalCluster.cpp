@@ -1,8 +1,13 @@
 #include "cluster/HierarchicalCluster.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <utility>
+#include <vector>
 
+#include "cluster/GroupScheduler.h"
+#include "cluster/SingleLinkage.h"
 #include "consensus/RepresentativeSpectra.h"
 #include "data/SpectraProcess.h"
 #include "platform/FileSystem.h"
@@ -11,18 +16,65 @@ namespace speclink {
 
 namespace {
 
-// Shifts the links and representatives of a group, local to it, to whole-list positions
-// and appends them.
-void AppendGroupResult(const ClusterLinkList& group_links, size_t representatives_before, ClusterLinkList& links,
-                       RepresentativeList& representatives) {
-    const auto offset = static_cast<int32_t>(links.size());
-    for (ClusterLink link : group_links) {
-        link.cluster += offset;
-        if (link.next >= 0) link.next += offset;
-        links.push_back(link);
+// A precursor group found by the sweep: `size` spectra from `start` on. A group of one
+// spectrum closed inside the sweep is not clustered; its file is copied instead.
+struct SweptGroup {
+    size_t start;
+    size_t size;
+    bool clustered;
+};
+
+// Cuts the list into precursor groups: consecutive spectra of the first one's charge whose
+// precursor masses lie within the tolerance of the first one's. The last group is always
+// clustered, whatever its size (also when the list is empty).
+std::vector<SweptGroup> Sweep(const std::vector<CSpectrum>& spectra, double tolerance, Tolerance_Type unit) {
+    std::vector<SweptGroup> groups;
+    size_t start = 0;
+    size_t size = 0;
+    for (size_t i = 0; i < spectra.size(); ++i) {
+        if (size == 0) {
+            start = i;
+            size = 1;
+            continue;
+        }
+        const CSpectrum& first = spectra[start];
+        const CSpectrum& current = spectra[i];
+        double distance = std::fabs(first.precursor_mass - current.precursor_mass);
+        if (unit == TOLERANCE_PPM) distance = distance / current.precursor_mass * 1000000.0;
+        if (distance < tolerance && first.charge == current.charge) {
+            ++size;
+            continue;
+        }
+        groups.push_back({start, size, size >= 2});
+        start = i;
+        size = 1;
     }
-    for (size_t r = representatives_before; r < representatives.size(); ++r) representatives[r] += offset;
+    groups.push_back({start, size, true});
+    return groups;
 }
+
+// The progress text of the sweep: "10%..", "20%..", ... as the sweep passes each tenth of
+// the list. Lists of fewer than 10 spectra show none.
+class ProgressText {
+public:
+    explicit ProgressText(size_t count) : step_(count / 10) {}
+
+    // Shows what the sweep shows on reaching each position before `end`.
+    void ShowUpTo(size_t end) {
+        if (step_ == 0) return;
+        for (; next_ < end; ++next_) {
+            const size_t progress = next_ / step_;
+            if (progress == shown_) continue;
+            std::printf("%d0%%..", static_cast<int>(progress));
+            shown_ = progress;
+        }
+    }
+
+private:
+    size_t step_;
+    size_t next_ = 0;
+    size_t shown_ = 0;
+};
 
 }  // namespace
 
@@ -33,59 +85,38 @@ void CHierarchicalCluster::Run(const std::vector<CSpectrum>& spectra, CSimilarit
         std::fflush(stdout);
         return;
     }
+    // Every group is scored this way; the scorer keeps the settings after the run.
+    SwitchToDotProduct(similarity);
 
-    std::vector<CSpectrum> group;
-    size_t group_start = 0;
-    ClusterLinkList links;
+    const std::vector<SweptGroup> swept = Sweep(spectra, precursor_ion_tol, precursor_ion_tol_type);
+    std::vector<GroupSpan> clustered;
+    for (const SweptGroup& group : swept) {
+        if (group.clustered) clustered.push_back({group.start, group.size});
+    }
+
+    // Each group writes the links of its own positions; the caller's thread writes those
+    // of single spectra, copies their files and prints the progress, all in list order,
+    // while the groups are clustered.
+    ClusterLinkList links(spectra.size());
     RepresentativeList representatives;
-    links.reserve(spectra.size());
-
-    // Clusters the group and appends its result.
-    const auto cluster_group = [&] {
-        ClusterLinkList group_links;
-        const size_t representatives_before = representatives.size();
-        ClusterGroup(group, group_links, similarity, representatives, peak_select);
-        AppendGroupResult(group_links, representatives_before, links, representatives);
-        group.clear();
-    };
-
-    const size_t progress_step = spectra.size() / 10;
-    size_t progress_shown = 0;
-    for (size_t i = 0; i < spectra.size(); ++i) {
-        if (progress_step != 0) {
-            const size_t progress = i / progress_step;
-            if (progress != progress_shown) {
-                std::printf("%d0%%..", static_cast<int>(progress));
-                progress_shown = progress;
+    {
+        GroupScheduler scheduler(spectra, std::move(clustered), ScaleThreshold(threshold), similarity, peak_select,
+                                 threads, links);
+        ProgressText progress(spectra.size());
+        size_t next_clustered = 0;
+        for (const SweptGroup& group : swept) {
+            // The sweep closes a group on reaching the spectrum after it, after showing the
+            // progress of that position.
+            progress.ShowUpTo(std::min(group.start + group.size + 1, spectra.size()));
+            if (group.clustered) {
+                const RepresentativeList& chosen = scheduler.Wait(next_clustered++);
+                representatives.insert(representatives.end(), chosen.begin(), chosen.end());
+            } else {
+                links[group.start] = {static_cast<int32_t>(group.start), -1};
+                CopySpectrumFile(spectra[group.start].file_name);
             }
         }
-
-        const CSpectrum& current = spectra[i];
-        if (group.empty()) {
-            group.push_back(current);
-            group_start = i;
-            continue;
-        }
-        const CSpectrum& first = spectra[group_start];
-        double distance = std::fabs(first.precursor_mass - current.precursor_mass);
-        if (precursor_ion_tol_type == TOLERANCE_PPM) distance = distance / current.precursor_mass * 1000000.0;
-        if (distance < precursor_ion_tol && first.charge == current.charge) {
-            group.push_back(current);
-            continue;
-        }
-
-        if (group.size() >= 2) {
-            cluster_group();
-        } else {
-            const std::string file_name = group.front().file_name;
-            group.clear();
-            links.push_back({static_cast<int32_t>(links.size()), -1});
-            CopySpectrumFile(file_name);
-        }
-        group.push_back(current);
-        group_start = i;
     }
-    cluster_group();
 
     std::printf("Clustering done!\n");
     std::fflush(stdout);

@@ -31,6 +31,12 @@ namespace speclink {
 ///   nothing else, and CopySpectrumFile copies nothing without a CSpectraProcess. Without
 ///   a CRepresentativeSpectra no result file is written. A missing peak selector leaves
 ///   the peaks unreduced; a missing scorer scores every pair 0.0.
+///
+/// With `threads` above 1, groups (and the rows of a large group's pair scores) are
+/// clustered on worker threads, each scoring through its own copy of the scorer, while the
+/// caller's thread prints the progress, copies the single spectra and collects the results
+/// in list order. The outputs are the same for every thread count; a count below 1 counts
+/// as 1.
 class CHierarchicalCluster : public CCluster {
 public:
     CHierarchicalCluster(CSpectraProcess* process, CRepresentativeSpectra* representatives,
@@ -53,6 +59,10 @@ public:
     /// Copies a spectrum file from the data directory into the output directory, creating
     /// the output directory (one level) when nothing exists at its path. Failures are silent.
     void CopySpectrumFile(std::string file_name) const;
+
+private:
+    /// Sets the scorer to "Dot Product" at 0.5 Da, the scoring of every group.
+    static void SwitchToDotProduct(CSimilarity* similarity);
 };
 
 }  // namespace speclink

@@ -31,12 +31,22 @@ ScaledScore ScaleScore(double score);
 /// negative (or NaN) threshold acts as 0, one above 3.2767 as 32767 (nothing merges).
 ScaledScore ScaleThreshold(double threshold);
 
-/// Merges clusters while the best remaining link of `working` exceeds `threshold`
-/// (strictly). `links` holds one link per member, (k, -1) for member k on entry; merged
-/// clusters become chains headed by their lowest member. Among equal best links the pair
-/// with the lowest first member, then the lowest second member, merges first. After each
-/// merge the whole triangle is searched again (O(n^3) comparisons at worst).
+/// Merges clusters while the best remaining link between two clusters exceeds `threshold`
+/// (strictly; a threshold below 0 acts as 0, so only positive links ever merge). On entry
+/// `links` holds (k, -1) for every member k and the diagonal of `working` holds -1. Merged
+/// clusters become chains headed by their lowest member. The best link is searched over
+/// pairs of clusters by their first members, the lower one d, then the higher one e, each
+/// ascending; the first highest link merges, the chain of e is appended to the chain of d,
+/// and the merged cluster keeps the better link of either part to every other cluster.
+/// Leaves `working` as that merging leaves it: the links between the remaining clusters,
+/// -1 everywhere else.
 void MergeSingleLinkage(ScoreTriangle& working, ScaledScore threshold, ClusterLinkList& links);
+
+/// The chains of MergeSingleLinkage, without touching `scores`. Works level by level,
+/// from the highest link down: the links of one level join clusters into components, and
+/// each component grows from its lowest cluster by taking in the lowest cluster linked to
+/// it at that level, as the search over the whole triangle would. O(n^2 log n) at worst.
+void BuildSingleLinkageChains(const ScoreTriangle& scores, ScaledScore threshold, ClusterLinkList& links);
 
 /// Appends one representative per cluster of `links` to `representatives`, clusters in
 /// ascending order of their first member: the member with the highest sum of `reference`

@@ -1,0 +1,102 @@
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <span>
+#include <thread>
+#include <vector>
+
+#include "cluster/PairScorer.h"
+#include "cluster/SingleLinkage.h"
+#include "data/ClusterLink.h"
+#include "data/Spectrum.h"
+
+namespace speclink {
+
+class CPeakSelect;
+class CSimilarity;
+
+/// A precursor group to cluster: `size` consecutive spectra from `start` on.
+struct GroupSpan {
+    std::size_t start;
+    std::size_t size;
+};
+
+/// Clusters a sequence of precursor groups on the caller's thread and up to `threads` - 1
+/// worker threads, while the caller takes the results group by group, in order.
+///
+/// The work is cut into units: a whole group, or a run of rows of a large group's pair
+/// scores when more than one thread works. Units are handed out in group order; the first
+/// unit of a group to start prepares the group's members, the last one to end merges the
+/// group and picks its representatives. Each group's links go straight into its own
+/// positions of the caller's link list. The scorer is only read (each thread scores
+/// through its own copy); the caller sets it up before and leaves it alone meanwhile.
+/// With `threads` <= 1 no thread is started: Wait does each group's work itself, in order.
+class GroupScheduler {
+public:
+    /// `links` must hold an entry for every position covered by `groups`.
+    GroupScheduler(std::span<const CSpectrum> spectra, std::vector<GroupSpan> groups, ScaledScore threshold,
+                   const CSimilarity* similarity, const CPeakSelect* peak_select, int32_t threads,
+                   ClusterLinkList& links);
+    GroupScheduler(const GroupScheduler&) = delete;
+    GroupScheduler& operator=(const GroupScheduler&) = delete;
+    /// Lets the workers end their current unit and joins them.
+    ~GroupScheduler();
+
+    /// Waits until group `index` is clustered, doing pending units meanwhile, and returns
+    /// its representatives as positions in the whole list. Its links (whole-list positions)
+    /// are then in place. Rethrows the exception of any unit that failed.
+    const RepresentativeList& Wait(std::size_t index);
+
+private:
+    enum State : int { kPending, kPreparing, kReady, kDone, kFailed };
+
+    struct Unit {
+        std::size_t group;
+        std::size_t row_begin;
+        std::size_t row_end;
+    };
+
+    struct Task {
+        std::atomic<int> preparation{kPending};
+        std::atomic<int> state{kPending};
+        std::atomic<std::size_t> units_left{0};
+        std::unique_ptr<PairScorer> scorer;
+        ScoreTriangle scores;
+        RepresentativeList representatives;
+    };
+
+    void PlanUnits(std::size_t threads);
+    void WorkerLoop();
+    /// Does one unit; false when it failed (the failure is recorded) or its group failed
+    /// on another thread.
+    bool RunUnit(const Unit& unit, PairScorer::Scratch& scratch);
+    /// Prepares the group once, or waits for the thread that does; false when that failed.
+    bool Prepare(Task& task, const GroupSpan& group);
+    void Finish(Task& task, const GroupSpan& group);
+    void RecordFailure(std::exception_ptr failure);
+    [[noreturn]] void RethrowFailure();
+
+    std::span<const CSpectrum> spectra_;
+    std::vector<GroupSpan> groups_;
+    ScaledScore threshold_;
+    std::optional<CSimilarity> similarity_;
+    const CPeakSelect* peak_select_;
+    ClusterLinkList& links_;
+
+    std::vector<Task> tasks_;
+    std::vector<Unit> units_;
+    std::atomic<std::size_t> next_unit_{0};
+    std::atomic<bool> stopping_{false};
+    std::mutex failure_mutex_;
+    std::exception_ptr failure_;
+    PairScorer::Scratch caller_scratch_;
+    std::vector<std::jthread> workers_;
+};
+
+}  // namespace speclink
