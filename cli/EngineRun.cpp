@@ -1,5 +1,6 @@
 #include "EngineRun.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -68,6 +69,12 @@ size_t CountChanged(const std::map<std::string, fs::file_time_type>& before,
     return changed;
 }
 
+bool NeedsStaging(const InputSpectra& input, Representative_Spectra consensus_type) {
+    if (consensus_type == CONSENSUS_REPRESENTATIVES || consensus_type == CONSENSUS_SPECTRA_AND_REPRESENTATIVES)
+        return true;
+    return std::any_of(input.sources.begin(), input.sources.end(), [](const fs::path& p) { return !p.empty(); });
+}
+
 void RemoveIfPresent(const fs::path& path) {
     std::error_code ec;
     fs::remove(path, ec);
@@ -116,21 +123,26 @@ void RunEngine(const EngineRequest& request) {
         if (!request.keep_order) OrderForClustering(input);
     }
 
+    // The consensus step writes single spectra from memory when the data directory is not a
+    // directory, in the same layout as a staged DTA file. Spectrum files are staged only where
+    // that is not enough: DTA inputs are copied as they are, and representatives are copied.
     std::optional<SpectrumStaging> staging;
-    if (clustering) {
+    if (clustering && NeedsStaging(input, settings.consensus_type)) {
         try {
             staging.emplace(input);
         } catch (const std::runtime_error& error) {
             throw OutputError(error.what());
         }
         settings.data_directory = staging->directory().string();
+    } else if (clustering) {
+        settings.data_directory = fs::absolute(request.inputs.front()).string();
     }
     settings.out_directory = out.string();
 
     CPara para;
     settings.Configure(para);
     para.engine->threads = request.threads;
-    WriteParametersUsed(para, out / kParametersUsed, request, clustering);
+    WriteParametersUsed(para, out / kParametersUsed, request, staging.has_value());
 
     RemoveIfPresent(result);
     if (!clustering && !request.shift_search) RemoveIfPresent(out / "temp.temp");

@@ -62,9 +62,12 @@ protected:
         inputs_ = {"run.mgf", "run.mzML", "run.mzXML", "run.ms2", "dta"};
     }
 
-    std::map<std::string, std::string> Run(const std::string& command, const std::string& input) {
-        const fs::path out = dir_.path() / ("out-" + command + "-" + input);
-        const auto outcome = RunCommand({command, (dir_.path() / input).string(), "-o", out.string()});
+    std::map<std::string, std::string> Run(const std::string& command, const std::string& input,
+                                           const std::vector<std::string>& options = {}) {
+        const fs::path out = dir_.path() / ("out-" + command + "-" + input + std::to_string(options.size()));
+        std::vector<std::string> args = {command, (dir_.path() / input).string(), "-o", out.string()};
+        args.insert(args.end(), options.begin(), options.end());
+        const auto outcome = RunCommand(args);
         EXPECT_EQ(outcome.code, 0) << input << ": " << outcome.err;
         return Outputs(out);
     }
@@ -79,6 +82,14 @@ TEST_F(FormatEquivalence, ClusteringGivesTheSameFiles) {
     ASSERT_GT(reference.size(), 10u);
     ASSERT_EQ(reference.count("clusters.csv"), 1u);
     for (size_t k = 1; k < inputs_.size(); ++k) EXPECT_EQ(Run("cluster", inputs_[k]), reference) << inputs_[k];
+}
+
+// Copies of the representatives come from staged DTA files, single spectra then too.
+TEST_F(FormatEquivalence, RepresentativeCopiesAreTheSame) {
+    const std::vector<std::string> both = {"--consensus-type", "2"};
+    const auto reference = Run("cluster", inputs_.front(), both);
+    ASSERT_GT(reference.size(), Run("cluster", inputs_.front()).size());
+    for (size_t k = 1; k < inputs_.size(); ++k) EXPECT_EQ(Run("cluster", inputs_[k], both), reference) << inputs_[k];
 }
 
 TEST_F(FormatEquivalence, ModificationSearchGivesTheSameFiles) {
