@@ -1,11 +1,18 @@
 #include "modification/ModificationCluster.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 
 #include "data/SpectraProcess.h"
+#include "modification/FormattedText.h"
+#include "modification/InOrderWorkers.h"
 #include "modification/MassDifferenceClustering.h"
+#include "modification/MassWindowIndex.h"
+#include "modification/PreparedPairScorer.h"
 #include "modification/PreparedPeakLists.h"
 #include "modification/StdioFile.h"
 #include "scoring/Similarity.h"
@@ -28,6 +35,17 @@ bool ComparesCharges(Similar_Method method, const CSpectrum& first, const CSpect
     return (method == SIMILAR_COMPREHENSIVE || method == SIMILAR_DOT_PRODUCT_X) && IsThreeThenTwo(first, second);
 }
 
+// Whether a pair that passes the filters is scored (and its peaks prepared): "Dot Product
+// X" scores only 3 -> 2 pairs, equal charges score 0.0 unscored.
+bool IsScored(Similar_Method method, const CSpectrum& first, const CSpectrum& second) {
+    return method != SIMILAR_DOT_PRODUCT_X || IsThreeThenTwo(first, second);
+}
+
+// "Comprehensive" resolves to this method for a pair.
+Similar_Method ComprehensiveMethod(const CSpectrum& first, const CSpectrum& second) {
+    return IsThreeThenTwo(first, second) ? SIMILAR_DOT_PRODUCT_X : SIMILAR_DOT_PRODUCT_MOD;
+}
+
 void UseMethod(CSimilarity& similarity, Similar_Method method) {
     similarity.similar_method = method;
     similarity.fragment_ion_tol = 0.5;
@@ -36,16 +54,12 @@ void UseMethod(CSimilarity& similarity, Similar_Method method) {
 
 // "Comprehensive": a 3 -> 2 pair by "Dot Product X" with shift d; otherwise
 // "Dot Product Mod" with d / k for every k = 1 .. charge - 1, the best score kept.
-double ComprehensiveScore(CSimilarity& similarity, const CSpectrum& first, const CSpectrum& second,
-                          PeakList& first_peaks, PeakList& second_peaks, double d) {
-    if (IsThreeThenTwo(first, second)) {
-        UseMethod(similarity, SIMILAR_DOT_PRODUCT_X);
-        return similarity.ComputeScore(first_peaks, second_peaks, d);
-    }
-    UseMethod(similarity, SIMILAR_DOT_PRODUCT_MOD);
+double ComprehensiveScore(PreparedPairScorer& scorer, const CSpectrum& first, const CSpectrum& second, double d) {
+    UseMethod(scorer.similarity(), ComprehensiveMethod(first, second));
+    if (IsThreeThenTwo(first, second)) return scorer.ComputeScore(d);
     double score = 0.0;
     for (int32_t k = 1; k < first.charge; ++k) {
-        const double s = similarity.ComputeScore(first_peaks, second_peaks, d / k);
+        const double s = scorer.ComputeScore(d / k);
         if (s > score) score = s;
     }
     return score;
@@ -70,6 +84,29 @@ private:
     std::size_t last_ = 0;
 };
 
+// Rows i per block of work shared among threads: small enough to spread the uneven rows
+// (early rows have more later partners), large enough to keep the hand-over rare.
+std::size_t RowsPerBlock(std::size_t rows, int threads) {
+    if (threads <= 1) return 1;
+    return std::clamp<std::size_t>(rows / (static_cast<std::size_t>(threads) * 16), 1, 64);
+}
+
+// What the rows of one block write, in the order the sequential run writes it.
+struct RowsOutput {
+    std::size_t first = 0;
+    std::size_t end = 0;
+    std::string pair_lines;
+    std::string score_lines;
+    // "Comprehensive": the method the block's last scored pair left in the scorer.
+    std::optional<Similar_Method> resolved;
+};
+
+// One thread's working state.
+struct RowWorker {
+    PreparedPairScorer scorer;
+    std::vector<uint64_t> marks;
+};
+
 }  // namespace
 
 void CModificationCluster::Run(const std::vector<CSpectrum>& spectra, CSimilarity* similarity,
@@ -87,47 +124,77 @@ void CModificationCluster::Run(const std::vector<CSpectrum>& spectra, CSimilarit
         std::printf("Cannot open file: %s!\n", path.c_str());
         return;
     }
+    const bool list_scores = static_cast<bool>(score_file);
 
-    PreparedPeakLists prepared(spectra, *peak_select);
-    Progress progress(spectra.size());
-    PeakList first_peaks;
-    PeakList second_peaks;
-    for (std::size_t i = 0; i < spectra.size(); ++i) {
-        progress.At(i);
+    // Pair (i, j), i < j, passes the mass window and the charge rule.
+    const auto passes = [&](std::size_t i, std::size_t j) {
         const CSpectrum& first = spectra[i];
-        bool first_ready = false;
-        for (std::size_t j = i + 1; j < spectra.size(); ++j) {
-            const CSpectrum& second = spectra[j];
-            const double d = first.precursor_mass - second.precursor_mass;
-            const double distance = std::fabs(d);
-            if (!(lowest <= distance && distance <= highest)) continue;
-            if (!ComparesCharges(method, first, second)) continue;
+        const CSpectrum& second = spectra[j];
+        const double distance = std::fabs(first.precursor_mass - second.precursor_mass);
+        return lowest <= distance && distance <= highest && ComparesCharges(method, first, second);
+    };
+    const MassWindowIndex window(spectra, lowest, highest);
+    const std::size_t n = spectra.size();
+    const std::size_t block = RowsPerBlock(n, threads);
 
-            double score = 0.0;
-            // "Dot Product X" scores only 3 -> 2 pairs; equal charges score 0.0 unscored.
-            if (method != SIMILAR_DOT_PRODUCT_X || IsThreeThenTwo(first, second)) {
-                // The first copy is prepared once per i and reused, reordered by the scorer.
-                if (!first_ready) {
-                    prepared.CopyInto(i, first_peaks);
-                    first_ready = true;
-                }
-                prepared.CopyInto(j, second_peaks);
-                if (method == SIMILAR_COMPREHENSIVE) {
-                    score = ComprehensiveScore(*similarity, first, second, first_peaks, second_peaks, d);
-                } else {
-                    score = similarity->ComputeScore(first_peaks, second_peaks, d);
-                }
+    // Only the spectra of a scored pair are prepared.
+    std::vector<char> needed(n, 0);
+    RunInOrder<char>(
+        n, block, threads, [] { return 0; },
+        [&](int /*state*/, std::size_t first, std::size_t end, char& /*result*/) {
+            for (std::size_t k = first; k < end; ++k) {
+                needed[k] = window.AnyCandidate(k, [&](std::size_t other) {
+                    const std::size_t i = std::min(k, other);
+                    const std::size_t j = std::max(k, other);
+                    return passes(i, j) && IsScored(method, spectra[i], spectra[j]);
+                });
             }
+        },
+        [](char /*result*/) {});
+    const PreparedPeakLists prepared(spectra, *peak_select, needed, threads);
 
-            if (score > score_threshold) {
-                std::fprintf(pair_list.get(), "%s,%lf,%s,%lf,%lf,%lf\n", first.file_name.c_str(), first.precursor_mass,
-                             second.file_name.c_str(), second.precursor_mass, d, score);
+    Progress progress(n);
+    std::optional<Similar_Method> resolved;
+    RunInOrder<RowsOutput>(
+        n, block, threads, [&] { return RowWorker{PreparedPairScorer(*similarity), window.NewMarks()}; },
+        [&](RowWorker& worker, std::size_t rows_first, std::size_t rows_end, RowsOutput& out) {
+            out.first = rows_first;
+            out.end = rows_end;
+            for (std::size_t i = rows_first; i < rows_end; ++i) {
+                const CSpectrum& first = spectra[i];
+                // The first working list is made once per i, and the scorer's sorts carry
+                // over from pair to pair.
+                worker.scorer.SetFirst(prepared[i]);
+                window.ForEachLaterCandidate(i, worker.marks, [&](std::size_t j) {
+                    if (!passes(i, j)) return;
+                    const CSpectrum& second = spectra[j];
+                    const double d = first.precursor_mass - second.precursor_mass;
+                    double score = 0.0;
+                    if (method == SIMILAR_COMPREHENSIVE) out.resolved = ComprehensiveMethod(first, second);
+                    if (IsScored(method, first, second)) {
+                        worker.scorer.SetSecond(prepared[j]);
+                        score = method == SIMILAR_COMPREHENSIVE ? ComprehensiveScore(worker.scorer, first, second, d)
+                                                                : worker.scorer.ComputeScore(d);
+                    }
+                    if (score > score_threshold) {
+                        AppendFormatted(out.pair_lines, "%s,%lf,%s,%lf,%lf,%lf\n", first.file_name.c_str(),
+                                        first.precursor_mass, second.file_name.c_str(), second.precursor_mass, d,
+                                        score);
+                    }
+                    if (score > kSmallestListedScore && list_scores) {
+                        AppendFormatted(out.score_lines, "%.4lf\n", std::sqrt(score));
+                    }
+                });
             }
-            if (score > kSmallestListedScore && score_file) {
-                std::fprintf(score_file.get(), "%.4lf\n", std::sqrt(score));
-            }
-        }
-    }
+        },
+        [&](RowsOutput& out) {
+            for (std::size_t i = out.first; i < out.end; ++i) progress.At(i);
+            std::fwrite(out.pair_lines.data(), 1, out.pair_lines.size(), pair_list.get());
+            if (list_scores) std::fwrite(out.score_lines.data(), 1, out.score_lines.size(), score_file.get());
+            if (out.resolved) resolved = out.resolved;
+        });
+    // The caller's scorer ends as the last pair scored in list order left it.
+    if (resolved) UseMethod(*similarity, *resolved);
 
     score_file.reset();
     pair_list.reset();

@@ -1,12 +1,19 @@
 // The shift search of CModificationCluster: doubly charged pairs scored at the
 // whole-number shift near their mass difference at which their fragments agree best.
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <utility>
 
 #include "data/SpectraProcess.h"
+#include "modification/BestWholeShift.h"
+#include "modification/FormattedText.h"
+#include "modification/InOrderWorkers.h"
+#include "modification/MassWindowIndex.h"
 #include "modification/ModificationCluster.h"
+#include "modification/PreparedPairScorer.h"
 #include "modification/PreparedPeakLists.h"
 #include "modification/StdioFile.h"
 #include "scoring/Similarity.h"
@@ -19,8 +26,27 @@ namespace {
 constexpr double kLowestShift = 6.0;
 constexpr double kHighestShift = 200.0;
 
-// Whole-number shifts tried on either side of the rounded mass difference.
-constexpr int32_t kShiftSpread = 5;
+void UseDotProductMod(CSimilarity& similarity) {
+    similarity.similar_method = SIMILAR_DOT_PRODUCT_MOD;
+    similarity.fragment_ion_tol = 0.5;
+    similarity.fragment_ion_tol_type = TOLERANCE_DA;
+}
+
+// Rows i per block of work shared among threads.
+std::size_t RowsPerBlock(std::size_t rows, int threads) {
+    if (threads <= 1) return 1;
+    return std::clamp<std::size_t>(rows / (static_cast<std::size_t>(threads) * 16), 1, 64);
+}
+
+struct RowsOutput {
+    std::string pair_lines;
+    bool scored = false;  // some pair was scored
+};
+
+struct RowWorker {
+    PreparedPairScorer scorer;
+    std::vector<uint64_t> marks;
+};
 
 }  // namespace
 
@@ -34,64 +60,79 @@ void CModificationCluster::RunShiftSearch(const std::vector<CSpectrum>& spectra,
         return;
     }
 
-    PreparedPeakLists prepared(spectra, *peak_select);
-    PeakList first_peaks;
-    PeakList second_peaks;
-    for (std::size_t i = 0; i < spectra.size(); ++i) {
+    const auto passes = [&](std::size_t i, std::size_t j) {
         const CSpectrum& first = spectra[i];
-        bool first_ready = false;
-        for (std::size_t j = i + 1; j < spectra.size(); ++j) {
-            const CSpectrum& second = spectra[j];
-            const double d = first.precursor_mass - second.precursor_mass;
-            const double distance = std::fabs(d);
-            if (!(kLowestShift <= distance && distance <= kHighestShift)) continue;
-            if (first.charge != 2 || second.charge != 2) continue;
+        const CSpectrum& second = spectra[j];
+        const double distance = std::fabs(first.precursor_mass - second.precursor_mass);
+        return kLowestShift <= distance && distance <= kHighestShift && first.charge == 2 && second.charge == 2;
+    };
+    const MassWindowIndex window(spectra, kLowestShift, kHighestShift);
+    const std::size_t n = spectra.size();
+    const std::size_t block = RowsPerBlock(n, threads);
 
-            // The first copy is prepared once per i and reused, reordered by the scorer.
-            if (!first_ready) {
-                prepared.CopyInto(i, first_peaks);
-                first_ready = true;
+    std::vector<char> needed(n, 0);
+    RunInOrder<char>(
+        n, block, threads, [] { return 0; },
+        [&](int /*state*/, std::size_t first, std::size_t end, char& /*result*/) {
+            for (std::size_t k = first; k < end; ++k) {
+                needed[k] = window.AnyCandidate(
+                    k, [&](std::size_t other) { return passes(std::min(k, other), std::max(k, other)); });
             }
-            prepared.CopyInto(j, second_peaks);
-            const int32_t k = FindBestShift(first, second, first_peaks, second_peaks, d);
-            // d + 0.5 truncates toward zero, so for negative d the rounding goes up.
-            const int32_t remainder = static_cast<int32_t>(d + 0.5) - k;
-            const double shift = d - remainder;
+        },
+        [](char /*result*/) {});
+    const PreparedPeakLists prepared(spectra, *peak_select, needed, threads);
 
-            similarity->similar_method = SIMILAR_DOT_PRODUCT_MOD;
-            similarity->fragment_ion_tol = 0.5;
-            similarity->fragment_ion_tol_type = TOLERANCE_DA;
-            const double score = similarity->ComputeScore(first_peaks, second_peaks, shift);
-            if (score > score_threshold) {
-                std::fprintf(pair_list.get(), "%s,%lf,%s,%lf,%lf,%lf, %d\n", first.file_name.c_str(),
-                             first.precursor_mass, second.file_name.c_str(), second.precursor_mass, d, score, k);
+    bool scored = false;
+    RunInOrder<RowsOutput>(
+        n, block, threads,
+        [&] {
+            RowWorker worker{PreparedPairScorer(*similarity), window.NewMarks()};
+            UseDotProductMod(worker.scorer.similarity());
+            return worker;
+        },
+        [&](RowWorker& worker, std::size_t rows_first, std::size_t rows_end, RowsOutput& out) {
+            for (std::size_t i = rows_first; i < rows_end; ++i) {
+                const CSpectrum& first = spectra[i];
+                worker.scorer.SetFirst(prepared[i]);
+                window.ForEachLaterCandidate(i, worker.marks, [&](std::size_t j) {
+                    if (!passes(i, j)) return;
+                    const CSpectrum& second = spectra[j];
+                    const double d = first.precursor_mass - second.precursor_mass;
+                    worker.scorer.SetSecond(prepared[j]);
+                    const int32_t k = worker.scorer.FindBestShift(first, second, d);
+                    // d + 0.5 truncates toward zero, so for negative d the rounding goes up.
+                    const int32_t remainder = static_cast<int32_t>(d + 0.5) - k;
+                    const double shift = d - remainder;
+                    const double score = worker.scorer.ComputeScore(shift);
+                    out.scored = true;
+                    if (score > score_threshold) {
+                        AppendFormatted(out.pair_lines, "%s,%lf,%s,%lf,%lf,%lf, %d\n", first.file_name.c_str(),
+                                        first.precursor_mass, second.file_name.c_str(), second.precursor_mass, d,
+                                        score, k);
+                    }
+                });
             }
-        }
-    }
+        },
+        [&](RowsOutput& out) {
+            std::fwrite(out.pair_lines.data(), 1, out.pair_lines.size(), pair_list.get());
+            scored = scored || out.scored;
+        });
+    // The caller's scorer is left as the pairs were scored.
+    if (scored) UseDotProductMod(*similarity);
 }
 
 int32_t CModificationCluster::FindBestShift(const CSpectrum& a, const CSpectrum& b, const PeakList& a_peaks,
                                             const PeakList& b_peaks, double d) const {
-    const auto rounded = static_cast<int32_t>(std::fabs(d) + 0.5);
-    const CSimilarity dot_product(SIMILAR_DOT_PRODUCT, 0.5, TOLERANCE_DA);
-    // The lighter spectrum's peaks move up onto the heavier one's.
-    const bool a_moves = a.precursor_mass < b.precursor_mass;
-
-    double best = 0.0;
-    int32_t best_shift = 0;
-    PeakList a_copy;
-    PeakList b_copy;
-    for (int32_t k = rounded - kShiftSpread; k <= rounded + kShiftSpread; ++k) {
-        a_copy.assign(a_peaks.begin(), a_peaks.end());
-        b_copy.assign(b_peaks.begin(), b_peaks.end());
-        for (Peak& peak : a_moves ? a_copy : b_copy) peak.mz += k;
-        const double s = dot_product.ComputeScore(a_copy, b_copy, 0.0);
-        if (s > best) {
-            best = s;
-            best_shift = k;
-        }
-    }
-    return best_shift;
+    // Every copy that "Dot Product" scores is sorted by descending intensity, and moving
+    // its m/z does not change that order: sort each list once.
+    PeakList a_sorted = a_peaks;
+    PeakList b_sorted = b_peaks;
+    std::sort(a_sorted.begin(), a_sorted.end(), ByIntensityDescending);
+    std::sort(b_sorted.begin(), b_sorted.end(), ByIntensityDescending);
+    GreedyScratch scratch;
+    IndexedPeakList moved;
+    return BestWholeShift(a.precursor_mass, b.precursor_mass, IndexedPeakList(std::move(a_sorted)),
+                          IndexedPeakList(std::move(b_sorted)), d, scratch, moved);
 }
 
 }  // namespace speclink
