@@ -5,7 +5,6 @@
 #include <cstddef>
 #include <exception>
 #include <mutex>
-#include <optional>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -20,6 +19,8 @@ namespace speclink {
 ///
 /// - make_state() gives one thread's working state (called once on each working thread);
 /// - produce(state, first, end, result) fills `result` for the items first .. end - 1;
+///   result objects are reused from block to block (so that their storage is), and
+///   `produce` finds in it what the last block that used it left there;
 /// - consume(result) takes the results in order.
 ///
 /// With `threads` of 1 or less everything runs on the caller's thread, block after block.
@@ -37,8 +38,8 @@ void RunInOrder(std::size_t count, std::size_t block, int threads, MakeState mak
     const std::size_t helpers = threads > 1 ? std::min<std::size_t>(static_cast<std::size_t>(threads) - 1, blocks) : 0;
     if (helpers == 0) {
         auto state = make_state();
+        Result result{};
         for (std::size_t b = 0; b < blocks; ++b) {
-            Result result{};
             const auto [first, end] = bounds(b);
             produce(state, first, end, result);
             consume(result);
@@ -46,13 +47,15 @@ void RunInOrder(std::size_t count, std::size_t block, int threads, MakeState mak
         return;
     }
 
-    // Shared between the threads, guarded by `mutex`. Block b's result waits in
-    // ready[b % window] until it is consumed; no block is started more than `window`
-    // blocks after the next one to consume.
+    // Shared between the threads, guarded by `mutex`. Block b is produced into
+    // results[b % window] and waits there, marked ready, until it is consumed; no block is
+    // started more than `window` blocks after the next one to consume, so a result object
+    // is free again by the time the next block that uses it starts.
     const std::size_t window = 4 * (helpers + 1);
     std::mutex mutex;
     std::condition_variable changed;
-    std::vector<std::optional<Result>> ready(window);
+    std::vector<Result> results(window);
+    std::vector<char> ready(window, 0);
     std::size_t next = 0;
     std::size_t consumed = 0;
     std::exception_ptr failure;
@@ -63,21 +66,19 @@ void RunInOrder(std::size_t count, std::size_t block, int threads, MakeState mak
         if (!failure) failure = error;
         changed.notify_all();
     };
-    // Produces block `b` outside the lock and files its result; false when it failed.
+    // Produces block `b` outside the lock and marks it ready; false when it failed.
     const auto run_block = [&](auto& state, std::size_t b, std::unique_lock<std::mutex>& lock) {
         lock.unlock();
-        std::optional<Result> result;
         try {
-            result.emplace();
             const auto [first, end] = bounds(b);
-            produce(state, first, end, *result);
+            produce(state, first, end, results[b % window]);
         } catch (...) {
             fail(std::current_exception());
             lock.lock();
             return false;
         }
         lock.lock();
-        ready[b % window] = std::move(result);
+        ready[b % window] = 1;
         changed.notify_all();
         return true;
     };
@@ -110,15 +111,15 @@ void RunInOrder(std::size_t count, std::size_t block, int threads, MakeState mak
         auto state = make_state();
         std::unique_lock<std::mutex> lock(mutex);
         while (consumed < blocks && !failure) {
-            std::optional<Result>& slot = ready[consumed % window];
-            if (slot) {
-                Result result = std::move(*slot);
-                slot.reset();
+            const std::size_t slot = consumed % window;
+            if (ready[slot] != 0) {
+                // The slot stays taken (no block may start in it) until consumed moves on.
+                lock.unlock();
+                consume(results[slot]);
+                lock.lock();
+                ready[slot] = 0;
                 ++consumed;
                 changed.notify_all();
-                lock.unlock();
-                consume(result);
-                lock.lock();
             } else if (may_start()) {
                 run_block(state, next++, lock);
             } else {

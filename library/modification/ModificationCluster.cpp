@@ -65,6 +65,22 @@ double ComprehensiveScore(PreparedPairScorer& scorer, const CSpectrum& first, co
     return score;
 }
 
+// The pair-list line "%s,%lf,%s,%lf,%lf,%lf\n".
+void AppendPairLine(std::string& text, const CSpectrum& first, const CSpectrum& second, double d, double score) {
+    AppendCString(text, first.file_name);
+    text += ',';
+    AppendFixed(text, first.precursor_mass, 6);
+    text += ',';
+    AppendCString(text, second.file_name);
+    text += ',';
+    AppendFixed(text, second.precursor_mass, 6);
+    text += ',';
+    AppendFixed(text, d, 6);
+    text += ',';
+    AppendFixed(text, score, 6);
+    text += '\n';
+}
+
 // Prints the progress figure q = i / step when it changes; nothing when step is 0.
 class Progress {
 public:
@@ -87,8 +103,7 @@ private:
 // Rows i per block of work shared among threads: small enough to spread the uneven rows
 // (early rows have more later partners), large enough to keep the hand-over rare.
 std::size_t RowsPerBlock(std::size_t rows, int threads) {
-    if (threads <= 1) return 1;
-    return std::clamp<std::size_t>(rows / (static_cast<std::size_t>(threads) * 16), 1, 64);
+    return std::clamp<std::size_t>(rows / (static_cast<std::size_t>(std::max(threads, 1)) * 16), 1, 64);
 }
 
 // What the rows of one block write, in the order the sequential run writes it.
@@ -105,6 +120,7 @@ struct RowsOutput {
 struct RowWorker {
     PreparedPairScorer scorer;
     std::vector<uint64_t> marks;
+    std::vector<std::size_t> partners;  // of the row at hand, ascending
 };
 
 }  // namespace
@@ -156,17 +172,26 @@ void CModificationCluster::Run(const std::vector<CSpectrum>& spectra, CSimilarit
     Progress progress(n);
     std::optional<Similar_Method> resolved;
     RunInOrder<RowsOutput>(
-        n, block, threads, [&] { return RowWorker{PreparedPairScorer(*similarity), window.NewMarks()}; },
+        n, block, threads, [&] { return RowWorker{PreparedPairScorer(*similarity), window.NewMarks(), {}}; },
         [&](RowWorker& worker, std::size_t rows_first, std::size_t rows_end, RowsOutput& out) {
             out.first = rows_first;
             out.end = rows_end;
+            out.pair_lines.clear();
+            out.score_lines.clear();
+            out.resolved.reset();
             for (std::size_t i = rows_first; i < rows_end; ++i) {
                 const CSpectrum& first = spectra[i];
                 // The first working list is made once per i, and the scorer's sorts carry
                 // over from pair to pair.
                 worker.scorer.SetFirst(prepared[i]);
+                worker.partners.clear();
                 window.ForEachLaterCandidate(i, worker.marks, [&](std::size_t j) {
-                    if (!passes(i, j)) return;
+                    if (passes(i, j)) worker.partners.push_back(j);
+                });
+                for (std::size_t c = 0; c < worker.partners.size(); ++c) {
+                    // The partners' lists lie all over memory: fetch the next one early.
+                    if (c + 1 < worker.partners.size()) prepared[worker.partners[c + 1]].ranked.Prefetch();
+                    const std::size_t j = worker.partners[c];
                     const CSpectrum& second = spectra[j];
                     const double d = first.precursor_mass - second.precursor_mass;
                     double score = 0.0;
@@ -176,15 +201,13 @@ void CModificationCluster::Run(const std::vector<CSpectrum>& spectra, CSimilarit
                         score = method == SIMILAR_COMPREHENSIVE ? ComprehensiveScore(worker.scorer, first, second, d)
                                                                 : worker.scorer.ComputeScore(d);
                     }
-                    if (score > score_threshold) {
-                        AppendFormatted(out.pair_lines, "%s,%lf,%s,%lf,%lf,%lf\n", first.file_name.c_str(),
-                                        first.precursor_mass, second.file_name.c_str(), second.precursor_mass, d,
-                                        score);
-                    }
+                    if (score > score_threshold) AppendPairLine(out.pair_lines, first, second, d, score);
                     if (score > kSmallestListedScore && list_scores) {
-                        AppendFormatted(out.score_lines, "%.4lf\n", std::sqrt(score));
+                        // "%.4lf\n"
+                        AppendFixed(out.score_lines, std::sqrt(score), 4);
+                        out.score_lines += '\n';
                     }
-                });
+                }
             }
         },
         [&](RowsOutput& out) {

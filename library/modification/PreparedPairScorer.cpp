@@ -9,6 +9,13 @@
 
 namespace speclink {
 
+namespace {
+
+// Pairs a first list serves before its cell table is built.
+constexpr int kUsesBeforeTable = 8;
+
+}  // namespace
+
 void PreparedPairScorer::WorkingList::Sort() {
     if (!peaks_->settled) {
         if (!copied_) {
@@ -44,7 +51,7 @@ double PreparedPairScorer::ComputeScore(double shift) {
             first_.Sort();
             second_.Sort();
             if (first_.IsRanked() && second_.IsRanked()) {
-                return IndexedGreedyScore(similarity_, first_.ranked(), second_.ranked(), shift, scratch_);
+                return IndexedGreedyScore(similarity_, first_.ranked(), second_.ranked(), shift, scratch_, FirstTable());
             }
             break;
         case SIMILAR_INTENSITY_SCORE:
@@ -57,9 +64,21 @@ double PreparedPairScorer::ComputeScore(double shift) {
                                                                                     shift);
 }
 
+const MzCellTable* PreparedPairScorer::FirstTable() {
+    if (!first_table_built_) {
+        if (++first_uses_ < kUsesBeforeTable) return nullptr;
+        first_table_.Build(first_.ranked());
+        first_table_built_ = true;
+    }
+    return &first_table_;
+}
+
 int32_t PreparedPairScorer::FindBestShift(const CSpectrum& a, const CSpectrum& b, double d) {
-    return BestWholeShift(a.precursor_mass, b.precursor_mass, first_.SortedCopy(first_sorted_),
-                          second_.SortedCopy(second_sorted_), d, scratch_, moved_);
+    const IndexedPeakList& a_sorted = first_.SortedCopy(first_sorted_);
+    // The table serves only when the sorted copy is the ranked list itself.
+    const MzCellTable* a_table = &a_sorted == &first_.ranked() ? FirstTable() : nullptr;
+    return BestWholeShift(a.precursor_mass, b.precursor_mass, a_sorted, second_.SortedCopy(second_sorted_), d,
+                          scratch_, moved_, a_table);
 }
 
 }  // namespace speclink

@@ -5,6 +5,7 @@
 #include "modification/PreparedPeakLists.h"
 #include "scoring/IndexedGreedyScore.h"
 #include "scoring/IndexedPeakList.h"
+#include "scoring/MzCellTable.h"
 #include "scoring/Similarity.h"
 
 namespace speclink {
@@ -24,7 +25,11 @@ public:
     CSimilarity& similarity() { return similarity_; }
 
     /// A fresh working copy of `peaks` as the first, or the second, list.
-    void SetFirst(const PreparedPeaks& peaks) { first_.Reset(peaks); }
+    void SetFirst(const PreparedPeaks& peaks) {
+        first_.Reset(peaks);
+        first_table_built_ = false;
+        first_uses_ = 0;
+    }
     void SetSecond(const PreparedPeaks& peaks) { second_.Reset(peaks); }
 
     /// similarity().ComputeScore(first working list, second working list, shift), with its
@@ -35,6 +40,10 @@ public:
     int32_t FindBestShift(const CSpectrum& a, const CSpectrum& b, double d);
 
 private:
+    /// The cell table of the first spectrum's ranked list once the list has served a few
+    /// pairs (a table costs about as much as scoring a few pairs without one), else null.
+    const MzCellTable* FirstTable();
+
     /// A working copy of prepared peaks.
     class WorkingList {
     public:
@@ -65,6 +74,9 @@ private:
     WorkingList first_;
     WorkingList second_;
     GreedyScratch scratch_;
+    MzCellTable first_table_;
+    bool first_table_built_ = false;
+    int first_uses_ = 0;
     IndexedPeakList moved_;
     IndexedPeakList first_sorted_;
     IndexedPeakList second_sorted_;

@@ -31,9 +31,18 @@ PreparedPeaks Prepare(const CSpectrum& spectrum, const CPeakSelect& peak_select)
     // The same sort, with the same predicate, as CSimilarity::ComputeScore.
     PeakList ranked = prepared.by_mz;
     std::sort(ranked.begin(), ranked.end(), ByIntensityDescending);
-    PeakList again = ranked;
-    std::sort(again.begin(), again.end(), ByIntensityDescending);
-    prepared.settled = SameBits(again, ranked);
+    // With strictly falling intensities the sorted order is the only one, and every later
+    // sort leaves it; otherwise see what a second sort does.
+    const bool strictly_falling = std::adjacent_find(ranked.begin(), ranked.end(), [](const Peak& p, const Peak& q) {
+                                      return !(p.intensity > q.intensity);
+                                  }) == ranked.end();
+    if (strictly_falling) {
+        prepared.settled = true;
+    } else {
+        PeakList again = ranked;
+        std::sort(again.begin(), again.end(), ByIntensityDescending);
+        prepared.settled = SameBits(again, ranked);
+    }
     prepared.ranked = IndexedPeakList(std::move(ranked));
     return prepared;
 }

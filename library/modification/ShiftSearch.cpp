@@ -32,10 +32,28 @@ void UseDotProductMod(CSimilarity& similarity) {
     similarity.fragment_ion_tol_type = TOLERANCE_DA;
 }
 
+// The pair-list line "%s,%lf,%s,%lf,%lf,%lf, %d\n".
+void AppendPairLine(std::string& text, const CSpectrum& first, const CSpectrum& second, double d, double score,
+                    int32_t k) {
+    AppendCString(text, first.file_name);
+    text += ',';
+    AppendFixed(text, first.precursor_mass, 6);
+    text += ',';
+    AppendCString(text, second.file_name);
+    text += ',';
+    AppendFixed(text, second.precursor_mass, 6);
+    text += ',';
+    AppendFixed(text, d, 6);
+    text += ',';
+    AppendFixed(text, score, 6);
+    text += ", ";
+    text += std::to_string(k);
+    text += '\n';
+}
+
 // Rows i per block of work shared among threads.
 std::size_t RowsPerBlock(std::size_t rows, int threads) {
-    if (threads <= 1) return 1;
-    return std::clamp<std::size_t>(rows / (static_cast<std::size_t>(threads) * 16), 1, 64);
+    return std::clamp<std::size_t>(rows / (static_cast<std::size_t>(std::max(threads, 1)) * 16), 1, 64);
 }
 
 struct RowsOutput {
@@ -46,6 +64,7 @@ struct RowsOutput {
 struct RowWorker {
     PreparedPairScorer scorer;
     std::vector<uint64_t> marks;
+    std::vector<std::size_t> partners;  // of the row at hand, ascending
 };
 
 }  // namespace
@@ -86,16 +105,24 @@ void CModificationCluster::RunShiftSearch(const std::vector<CSpectrum>& spectra,
     RunInOrder<RowsOutput>(
         n, block, threads,
         [&] {
-            RowWorker worker{PreparedPairScorer(*similarity), window.NewMarks()};
+            RowWorker worker{PreparedPairScorer(*similarity), window.NewMarks(), {}};
             UseDotProductMod(worker.scorer.similarity());
             return worker;
         },
         [&](RowWorker& worker, std::size_t rows_first, std::size_t rows_end, RowsOutput& out) {
+            out.pair_lines.clear();
+            out.scored = false;
             for (std::size_t i = rows_first; i < rows_end; ++i) {
                 const CSpectrum& first = spectra[i];
                 worker.scorer.SetFirst(prepared[i]);
+                worker.partners.clear();
                 window.ForEachLaterCandidate(i, worker.marks, [&](std::size_t j) {
-                    if (!passes(i, j)) return;
+                    if (passes(i, j)) worker.partners.push_back(j);
+                });
+                for (std::size_t c = 0; c < worker.partners.size(); ++c) {
+                    // The partners' lists lie all over memory: fetch the next one early.
+                    if (c + 1 < worker.partners.size()) prepared[worker.partners[c + 1]].ranked.Prefetch();
+                    const std::size_t j = worker.partners[c];
                     const CSpectrum& second = spectra[j];
                     const double d = first.precursor_mass - second.precursor_mass;
                     worker.scorer.SetSecond(prepared[j]);
@@ -105,12 +132,8 @@ void CModificationCluster::RunShiftSearch(const std::vector<CSpectrum>& spectra,
                     const double shift = d - remainder;
                     const double score = worker.scorer.ComputeScore(shift);
                     out.scored = true;
-                    if (score > score_threshold) {
-                        AppendFormatted(out.pair_lines, "%s,%lf,%s,%lf,%lf,%lf, %d\n", first.file_name.c_str(),
-                                        first.precursor_mass, second.file_name.c_str(), second.precursor_mass, d,
-                                        score, k);
-                    }
-                });
+                    if (score > score_threshold) AppendPairLine(out.pair_lines, first, second, d, score, k);
+                }
             }
         },
         [&](RowsOutput& out) {

@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
+#include <span>
+#include <utility>
+#include <vector>
 
 #include "scoring/GreedyMatchRules.h"
 #include "scoring/Similarity.h"
@@ -20,17 +24,23 @@ constexpr double kLargest = 1e150;
 // and the test itself decides.
 constexpr double kSlack = 1e-9;
 
-double LargestMagnitude(const IndexedPeakList& list) {
-    return std::max(std::fabs(list.sorted_mz().front()), std::fabs(list.sorted_mz().back()));
-}
+// Which list's m/z index the lookups go to: the other list is walked in its own order.
+enum class Lookup { kIntoOuter, kIntoInner };
+
+// A candidate pair of the lookup into the outer list: outer and inner position.
+using Candidate = std::pair<uint32_t, uint32_t>;
 
 // The greedy matching of MatchGreedily (GreedyMatchingScores.cpp): each outer peak, most
-// intense first, takes the first free inner peak in list order that passes `test`. The
-// inner peaks that can pass lie within `reach` of one of the test's lines, found for all
-// outer peaks by one walk per line over both lists in m/z order; only those are tested.
-// Returns false, having matched nothing, when the lists cannot be bounded so.
-template <typename Test>
-bool MatchIndexed(const IndexedPeakList& outer, const IndexedPeakList& inner, const Test& test,
+// intense first, takes the first free inner peak in list order that passes `test`.
+//
+// A pair can pass only when the inner m/z lies within `reach` of one of the test's lines
+// through the outer m/z. The peaks of the walked list look up their possible partners in
+// the indexed list, whose cells rule out most lines at a glance; only the pairs so found
+// are tested, in the plain order: by outer position, and for each outer peak the first
+// free inner peak wins. Returns false, having matched nothing, when the lists cannot be
+// bounded so (NaN or huge m/z, shift or tolerance; a ppm reference of 0 or below).
+template <Lookup kLookup, typename Finder, typename Test>
+bool MatchIndexed(const IndexedPeakList& outer, const IndexedPeakList& inner, const Finder& finder, const Test& test,
                   GreedyScratch& scratch, double& products) {
     const std::size_t outer_count = outer.peaks().size();
     const std::size_t inner_count = inner.peaks().size();
@@ -40,71 +50,110 @@ bool MatchIndexed(const IndexedPeakList& outer, const IndexedPeakList& inner, co
     if (outer_count == 0 || inner_count == 0) return true;
     if (!outer.ordered() || !inner.ordered()) return false;
 
-    const std::vector<double>& a_sorted = outer.sorted_mz();
-    const std::vector<double>& b_sorted = inner.sorted_mz();
     const double tolerance = test.tolerance;
     const double shift = test.Shift();
-    const double a_largest = LargestMagnitude(outer);
-    const double b_largest = LargestMagnitude(inner);
+    const double a_largest = outer.largest_abs_mz();
+    const double b_largest = inner.largest_abs_mz();
     if (!(tolerance > 0.0 && tolerance < kLargest && std::fabs(shift) < kLargest && a_largest < kLargest &&
           b_largest < kLargest)) {
         return false;
     }
     // In ppm the references (b, or b + shift) must be positive for the bound below.
-    if (test.Relative() && !(b_sorted.front() > 0.0)) return false;
+    if (test.Relative() && !(inner.smallest_mz() > 0.0)) return false;
     // A passing pair lies within the tolerance of a line; in ppm, of the largest reference.
     const double bound = test.Relative() ? tolerance * 1e-6 * (b_largest + shift) : tolerance;
     const double reach = bound * (1.0 + kSlack) + kSlack * (2.0 * a_largest + b_largest + std::fabs(shift) + 1.0);
+    const IndexedPeakList& indexed = kLookup == Lookup::kIntoOuter ? outer : inner;
     // Windows as wide as the list: testing every peak directly is cheaper.
-    if (2.0 * reach >= b_sorted.back() - b_sorted.front()) return false;
+    const std::span<const double> sorted = indexed.sorted_mz();
+    if (2.0 * reach >= sorted.back() - sorted.front()) return false;
 
     greedy::MzLine lines[greedy::kMaxLines];
-    const auto line_count = static_cast<std::size_t>(test.Lines(lines));
-    scratch.ranges.resize(outer_count * line_count * 2);
-    const std::vector<uint32_t>& a_order = outer.by_mz();
-    for (std::size_t w = 0; w < line_count; ++w) {
-        // The window bounds grow with a, so both ends only move forward.
-        const greedy::MzLine line = lines[w];
-        std::size_t lo = 0;
-        std::size_t hi = 0;
-        for (std::size_t r = 0; r < outer_count; ++r) {
-            const double centre = line.scale * a_sorted[r] + line.offset;
-            const double low = centre - reach;
-            const double high = centre + reach;
-            while (lo < inner_count && b_sorted[lo] < low) ++lo;
-            if (hi < lo) hi = lo;
-            while (hi < inner_count && b_sorted[hi] <= high) ++hi;
-            uint32_t* range = &scratch.ranges[(a_order[r] * line_count + w) * 2];
-            range[0] = static_cast<uint32_t>(lo);
-            range[1] = static_cast<uint32_t>(hi);
-        }
-    }
-
+    const int line_count = test.Lines(lines);
     const PeakList& outer_peaks = outer.peaks();
     const PeakList& inner_peaks = inner.peaks();
-    const std::vector<uint32_t>& b_order = inner.by_mz();
-    for (std::size_t k = 0; k < outer_count; ++k) {
-        const Peak& p = outer_peaks[k];
-        const uint32_t* range = &scratch.ranges[k * line_count * 2];
-        std::size_t best = inner_count;
-        for (std::size_t w = 0; w < line_count; ++w) {
-            for (uint32_t s = range[2 * w]; s < range[2 * w + 1]; ++s) {
-                const uint32_t l = b_order[s];
-                if (l < best && scratch.inner_taken[l] == 0 && test(p, inner_peaks[l])) best = l;
+    const std::vector<uint32_t>& order = indexed.by_mz();
+    const double* walk = sorted.data();  // +infinity after the last
+
+    if constexpr (kLookup == Lookup::kIntoInner) {
+        // Outer peaks in list order; each looks up b = scale * a + offset within reach.
+        for (std::size_t k = 0; k < outer_count; ++k) {
+            const Peak& p = outer_peaks[k];
+            std::size_t best = inner_count;
+            for (int w = 0; w < line_count; ++w) {
+                const double centre = lines[w].scale * p.mz + lines[w].offset;
+                const double low = centre - reach;
+                const double high = centre + reach;
+                if (!finder.MayHold(low, high)) continue;
+                for (std::size_t s = finder.FirstAtOrAbove(low); walk[s] <= high; ++s) {
+                    const uint32_t l = order[s];
+                    if (l < best && scratch.inner_taken[l] == 0 && test(p, inner_peaks[l])) best = l;
+                }
+            }
+            if (best == inner_count) continue;
+            scratch.inner_taken[best] = 1;
+            scratch.outer_taken[k] = 1;
+            products += p.intensity * inner_peaks[best].intensity;
+        }
+        return true;
+    } else {
+        // Each inner peak looks up a = (b - offset) / scale within reach, line by line; the
+        // pairs found are then decided in outer order.
+        std::vector<Candidate>& candidates = scratch.candidates;
+        candidates.clear();
+        for (int w = 0; w < line_count; ++w) {
+            const double offset = lines[w].offset;
+            const double inverse = 1.0 / lines[w].scale;  // 1.0 or 0.5: exact
+            for (std::size_t l = 0; l < inner_count; ++l) {
+                const double from = inner_peaks[l].mz - offset;
+                const double low = (from - reach) * inverse;
+                const double high = (from + reach) * inverse;
+                if (!finder.MayHold(low, high)) continue;
+                for (std::size_t s = finder.FirstAtOrAbove(low); walk[s] <= high; ++s) {
+                    candidates.emplace_back(order[s], static_cast<uint32_t>(l));
+                }
             }
         }
-        if (best == inner_count) continue;
-        scratch.inner_taken[best] = 1;
-        scratch.outer_taken[k] = 1;
-        products += p.intensity * inner_peaks[best].intensity;
+        std::sort(candidates.begin(), candidates.end());
+        for (std::size_t c = 0; c < candidates.size();) {
+            const uint32_t k = candidates[c].first;
+            const Peak& p = outer_peaks[k];
+            std::size_t best = inner_count;
+            for (; c < candidates.size() && candidates[c].first == k; ++c) {
+                const uint32_t l = candidates[c].second;
+                if (l < best && scratch.inner_taken[l] == 0 && test(p, inner_peaks[l])) best = l;
+            }
+            if (best == inner_count) continue;
+            scratch.inner_taken[best] = 1;
+            scratch.outer_taken[k] = 1;
+            products += p.intensity * inner_peaks[best].intensity;
+        }
+        return true;
     }
-    return true;
+}
+
+// MatchIndexed with the lookups going to whichever list has an index, the first list's
+// when both have one (the engines keep the first list for many pairs, so its index stays
+// at hand), through its cell table when one is given.
+template <typename Test>
+bool Match(const IndexedPeakList& outer, const IndexedPeakList& inner, bool outer_is_first,
+           const MzCellTable* first_table, const Test& test, GreedyScratch& scratch, double& products) {
+    const IndexedPeakList& first = outer_is_first ? outer : inner;
+    const IndexedPeakList& second = outer_is_first ? inner : outer;
+    if (first_table != nullptr && first_table->list() == &first && first.indexed()) {
+        if (outer_is_first) return MatchIndexed<Lookup::kIntoOuter>(outer, inner, *first_table, test, scratch, products);
+        return MatchIndexed<Lookup::kIntoInner>(outer, inner, *first_table, test, scratch, products);
+    }
+    const IndexedPeakList* indexed = first.indexed() ? &first : (second.indexed() ? &second : nullptr);
+    if (indexed == nullptr) return false;
+    if (indexed == &outer) return MatchIndexed<Lookup::kIntoOuter>(outer, inner, outer, test, scratch, products);
+    return MatchIndexed<Lookup::kIntoInner>(outer, inner, inner, test, scratch, products);
 }
 
 }  // namespace
 
 double IndexedGreedyScore(const CSimilarity& similarity, const IndexedPeakList& first, const IndexedPeakList& second,
-                          double shift, GreedyScratch& scratch) {
+                          double shift, GreedyScratch& scratch, const MzCellTable* first_table) {
     const Similar_Method method = similarity.similar_method;
     if (method < SIMILAR_INTENSITY_SCORE || method > SIMILAR_BONANZA) return 0.0;
     const CSimilarity::ScoreOperation operation = similarity.score_table[static_cast<std::size_t>(method)];
@@ -115,23 +164,23 @@ double IndexedGreedyScore(const CSimilarity& similarity, const IndexedPeakList& 
         case SIMILAR_DOT_PRODUCT:
             // The second list is the outer one.
             if (operation != &CSimilarity::DotProduct) break;
-            if (!MatchIndexed(second, first, greedy::DirectTest{t, unit}, scratch, products)) break;
+            if (!Match(second, first, false, first_table, greedy::DirectTest{t, unit}, scratch, products)) break;
             return greedy::Cosine(products, first.squares(), second.squares());
         case SIMILAR_DOT_PRODUCT_MOD:
             if (operation != &CSimilarity::DotProductMod) break;
-            if (!MatchIndexed(first, second, greedy::ShiftedTest{t, unit, shift}, scratch, products)) break;
+            if (!Match(first, second, true, first_table, greedy::ShiftedTest{t, unit, shift}, scratch, products)) break;
             return greedy::Cosine(products, first.squares(), second.squares());
         case SIMILAR_DOT_PRODUCT_HALF:
             if (operation != &CSimilarity::DotProductHalf) break;
-            if (!MatchIndexed(first, second, greedy::ShiftedTest{t, unit, shift * 0.5}, scratch, products)) break;
+            if (!Match(first, second, true, first_table, greedy::ShiftedTest{t, unit, shift * 0.5}, scratch, products)) break;
             return greedy::Cosine(products, first.squares(), second.squares());
         case SIMILAR_DOT_PRODUCT_X:
             if (operation != &CSimilarity::DotProductX) break;
-            if (!MatchIndexed(first, second, greedy::DoubledTest{t, unit, shift}, scratch, products)) break;
+            if (!Match(first, second, true, first_table, greedy::DoubledTest{t, unit, shift}, scratch, products)) break;
             return greedy::Cosine(products, first.squares(), second.squares());
         case SIMILAR_BONANZA:
             if (operation != &CSimilarity::Bonanza) break;
-            if (!MatchIndexed(first, second, greedy::BonanzaTest{t, shift}, scratch, products)) break;
+            if (!Match(first, second, true, first_table, greedy::BonanzaTest{t, shift}, scratch, products)) break;
             return greedy::BonanzaScore(products, greedy::SumOfTakenSquares(first.peaks(), scratch.outer_taken),
                                         greedy::SumOfTakenSquares(second.peaks(), scratch.inner_taken));
         default:
