@@ -85,12 +85,16 @@ std::vector<CSpectrum> PeptideSpectra(int count) {
             const double b = prefix;
             const double y = mass - prefix + kProton;
             for (const double mz : {b, y}) {
-                if (mz >= 100.0 && unit(random) < 0.7) s.peaks.push_back({mz + jitter(random), ladder_intensity(random) + 1.0});
+                if (mz >= 100.0 && unit(random) < 0.7) {
+                    s.peaks.push_back({mz + jitter(random), ladder_intensity(random) + 1.0});
+                }
             }
         }
         std::uniform_real_distribution<double> noise_mz(100.0, mass);
         const int total = peak_count(random);
-        while (static_cast<int>(s.peaks.size()) < total) s.peaks.push_back({noise_mz(random), noise_intensity(random) + 1.0});
+        while (static_cast<int>(s.peaks.size()) < total) {
+            s.peaks.push_back({noise_mz(random), noise_intensity(random) + 1.0});
+        }
         std::sort(s.peaks.begin(), s.peaks.end(), ByMzAscending);
     }
     return spectra;
@@ -210,7 +214,13 @@ void BM_ModificationSearch(benchmark::State& state) {
     Report(state, data.pairs);
 }
 
-BENCHMARK(BM_PlainModificationSearch)->Arg(1000)->Arg(5000)->Arg(20000)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+BENCHMARK(BM_PlainModificationSearch)
+    ->Arg(1000)
+    ->Arg(5000)
+    ->Arg(20000)
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond)
+    ->UseRealTime();
 BENCHMARK(BM_ModificationSearch)
     ->ArgNames({"", "threads"})
     ->Args({1000, 1})

@@ -54,7 +54,11 @@ void RunInOrder(std::size_t count, std::size_t block, int threads, MakeState mak
     const std::size_t window = 4 * (helpers + 1);
     std::mutex mutex;
     std::condition_variable changed;
-    std::vector<Result> results(window);
+    // Each result on cache lines of its own: threads write their results side by side.
+    struct alignas(64) Slot {
+        Result result;
+    };
+    std::vector<Slot> results(window);
     std::vector<char> ready(window, 0);
     std::size_t next = 0;
     std::size_t consumed = 0;
@@ -71,7 +75,7 @@ void RunInOrder(std::size_t count, std::size_t block, int threads, MakeState mak
         lock.unlock();
         try {
             const auto [first, end] = bounds(b);
-            produce(state, first, end, results[b % window]);
+            produce(state, first, end, results[b % window].result);
         } catch (...) {
             fail(std::current_exception());
             lock.lock();
@@ -115,7 +119,7 @@ void RunInOrder(std::size_t count, std::size_t block, int threads, MakeState mak
             if (ready[slot] != 0) {
                 // The slot stays taken (no block may start in it) until consumed moves on.
                 lock.unlock();
-                consume(results[slot]);
+                consume(results[slot].result);
                 lock.lock();
                 ready[slot] = 0;
                 ++consumed;

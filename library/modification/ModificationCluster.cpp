@@ -26,24 +26,23 @@ constexpr double kSmallestListedScore = 0.0001;
 
 // A singly charged fragment of a triply charged precursor can show up doubly charged in
 // the doubly charged partner, which "Dot Product X" accounts for.
-bool IsThreeThenTwo(const CSpectrum& first, const CSpectrum& second) {
-    return first.charge == 3 && second.charge == 2;
-}
+bool IsThreeThenTwo(int32_t first_charge, int32_t second_charge) { return first_charge == 3 && second_charge == 2; }
 
-bool ComparesCharges(Similar_Method method, const CSpectrum& first, const CSpectrum& second) {
-    if (first.charge == second.charge) return true;
-    return (method == SIMILAR_COMPREHENSIVE || method == SIMILAR_DOT_PRODUCT_X) && IsThreeThenTwo(first, second);
+bool ComparesCharges(Similar_Method method, int32_t first_charge, int32_t second_charge) {
+    if (first_charge == second_charge) return true;
+    return (method == SIMILAR_COMPREHENSIVE || method == SIMILAR_DOT_PRODUCT_X) &&
+           IsThreeThenTwo(first_charge, second_charge);
 }
 
 // Whether a pair that passes the filters is scored (and its peaks prepared): "Dot Product
 // X" scores only 3 -> 2 pairs, equal charges score 0.0 unscored.
-bool IsScored(Similar_Method method, const CSpectrum& first, const CSpectrum& second) {
-    return method != SIMILAR_DOT_PRODUCT_X || IsThreeThenTwo(first, second);
+bool IsScored(Similar_Method method, int32_t first_charge, int32_t second_charge) {
+    return method != SIMILAR_DOT_PRODUCT_X || IsThreeThenTwo(first_charge, second_charge);
 }
 
 // "Comprehensive" resolves to this method for a pair.
-Similar_Method ComprehensiveMethod(const CSpectrum& first, const CSpectrum& second) {
-    return IsThreeThenTwo(first, second) ? SIMILAR_DOT_PRODUCT_X : SIMILAR_DOT_PRODUCT_MOD;
+Similar_Method ComprehensiveMethod(int32_t first_charge, int32_t second_charge) {
+    return IsThreeThenTwo(first_charge, second_charge) ? SIMILAR_DOT_PRODUCT_X : SIMILAR_DOT_PRODUCT_MOD;
 }
 
 void UseMethod(CSimilarity& similarity, Similar_Method method) {
@@ -54,11 +53,11 @@ void UseMethod(CSimilarity& similarity, Similar_Method method) {
 
 // "Comprehensive": a 3 -> 2 pair by "Dot Product X" with shift d; otherwise
 // "Dot Product Mod" with d / k for every k = 1 .. charge - 1, the best score kept.
-double ComprehensiveScore(PreparedPairScorer& scorer, const CSpectrum& first, const CSpectrum& second, double d) {
-    UseMethod(scorer.similarity(), ComprehensiveMethod(first, second));
-    if (IsThreeThenTwo(first, second)) return scorer.ComputeScore(d);
+double ComprehensiveScore(PreparedPairScorer& scorer, int32_t first_charge, int32_t second_charge, double d) {
+    UseMethod(scorer.similarity(), ComprehensiveMethod(first_charge, second_charge));
+    if (IsThreeThenTwo(first_charge, second_charge)) return scorer.ComputeScore(d);
     double score = 0.0;
-    for (int32_t k = 1; k < first.charge; ++k) {
+    for (int32_t k = 1; k < first_charge; ++k) {
         const double s = scorer.ComputeScore(d / k);
         if (s > score) score = s;
     }
@@ -66,18 +65,19 @@ double ComprehensiveScore(PreparedPairScorer& scorer, const CSpectrum& first, co
 }
 
 // The pair-list line "%s,%lf,%s,%lf,%lf,%lf\n".
-void AppendPairLine(std::string& text, const CSpectrum& first, const CSpectrum& second, double d, double score) {
+void AppendPairLine(std::string& text, const FixedPointWriter& fixed, const CSpectrum& first, const CSpectrum& second,
+                    double d, double score) {
     AppendCString(text, first.file_name);
     text += ',';
-    AppendFixed(text, first.precursor_mass, 6);
+    fixed.Append(text, first.precursor_mass, 6);
     text += ',';
     AppendCString(text, second.file_name);
     text += ',';
-    AppendFixed(text, second.precursor_mass, 6);
+    fixed.Append(text, second.precursor_mass, 6);
     text += ',';
-    AppendFixed(text, d, 6);
+    fixed.Append(text, d, 6);
     text += ',';
-    AppendFixed(text, score, 6);
+    fixed.Append(text, score, 6);
     text += '\n';
 }
 
@@ -116,6 +116,12 @@ struct RowsOutput {
     std::optional<Similar_Method> resolved;
 };
 
+// The two fields of a spectrum that decide whether a pair is scored.
+struct PairKey {
+    double mass;  // Da
+    int32_t charge;
+};
+
 // One thread's working state.
 struct RowWorker {
     PreparedPairScorer scorer;
@@ -142,12 +148,14 @@ void CModificationCluster::Run(const std::vector<CSpectrum>& spectra, CSimilarit
     }
     const bool list_scores = static_cast<bool>(score_file);
 
+    // What the pair filters read, at hand in one array rather than across the records.
+    std::vector<PairKey> keys;
+    keys.reserve(spectra.size());
+    for (const CSpectrum& spectrum : spectra) keys.push_back({spectrum.precursor_mass, spectrum.charge});
     // Pair (i, j), i < j, passes the mass window and the charge rule.
     const auto passes = [&](std::size_t i, std::size_t j) {
-        const CSpectrum& first = spectra[i];
-        const CSpectrum& second = spectra[j];
-        const double distance = std::fabs(first.precursor_mass - second.precursor_mass);
-        return lowest <= distance && distance <= highest && ComparesCharges(method, first, second);
+        const double distance = std::fabs(keys[i].mass - keys[j].mass);
+        return lowest <= distance && distance <= highest && ComparesCharges(method, keys[i].charge, keys[j].charge);
     };
     const MassWindowIndex window(spectra, lowest, highest);
     const std::size_t n = spectra.size();
@@ -162,7 +170,7 @@ void CModificationCluster::Run(const std::vector<CSpectrum>& spectra, CSimilarit
                 needed[k] = window.AnyCandidate(k, [&](std::size_t other) {
                     const std::size_t i = std::min(k, other);
                     const std::size_t j = std::max(k, other);
-                    return passes(i, j) && IsScored(method, spectra[i], spectra[j]);
+                    return passes(i, j) && IsScored(method, keys[i].charge, keys[j].charge);
                 });
             }
         },
@@ -179,32 +187,41 @@ void CModificationCluster::Run(const std::vector<CSpectrum>& spectra, CSimilarit
             out.pair_lines.clear();
             out.score_lines.clear();
             out.resolved.reset();
+            const FixedPointWriter fixed;
             for (std::size_t i = rows_first; i < rows_end; ++i) {
-                const CSpectrum& first = spectra[i];
                 // The first working list is made once per i, and the scorer's sorts carry
                 // over from pair to pair.
                 worker.scorer.SetFirst(prepared[i]);
-                worker.partners.clear();
+                std::vector<std::size_t>& partners = worker.partners;
+                partners.clear();
                 window.ForEachLaterCandidate(i, worker.marks, [&](std::size_t j) {
-                    if (passes(i, j)) worker.partners.push_back(j);
+                    if (passes(i, j)) partners.push_back(j);
                 });
-                for (std::size_t c = 0; c < worker.partners.size(); ++c) {
-                    // The partners' lists lie all over memory: fetch the next one early.
-                    if (c + 1 < worker.partners.size()) prepared[worker.partners[c + 1]].ranked.Prefetch();
-                    const std::size_t j = worker.partners[c];
-                    const CSpectrum& second = spectra[j];
-                    const double d = first.precursor_mass - second.precursor_mass;
+                for (std::size_t c = 0; c < partners.size(); ++c) {
+                    // The partners' lists lie all over memory: fetch them ahead, first the
+                    // records, then the peaks they point at.
+                    if (c + 4 < partners.size()) prepared.PrefetchRecord(partners[c + 4]);
+                    if (c + 2 < partners.size()) prepared[partners[c + 2]].ranked.Prefetch();
+                    const std::size_t j = partners[c];
+                    const int32_t first_charge = keys[i].charge;
+                    const int32_t second_charge = keys[j].charge;
+                    const double d = keys[i].mass - keys[j].mass;
                     double score = 0.0;
-                    if (method == SIMILAR_COMPREHENSIVE) out.resolved = ComprehensiveMethod(first, second);
-                    if (IsScored(method, first, second)) {
-                        worker.scorer.SetSecond(prepared[j]);
-                        score = method == SIMILAR_COMPREHENSIVE ? ComprehensiveScore(worker.scorer, first, second, d)
-                                                                : worker.scorer.ComputeScore(d);
+                    if (method == SIMILAR_COMPREHENSIVE) {
+                        out.resolved = ComprehensiveMethod(first_charge, second_charge);
                     }
-                    if (score > score_threshold) AppendPairLine(out.pair_lines, first, second, d, score);
+                    if (IsScored(method, first_charge, second_charge)) {
+                        worker.scorer.SetSecond(prepared[j]);
+                        score = method == SIMILAR_COMPREHENSIVE
+                                    ? ComprehensiveScore(worker.scorer, first_charge, second_charge, d)
+                                    : worker.scorer.ComputeScore(d);
+                    }
+                    if (score > score_threshold) {
+                        AppendPairLine(out.pair_lines, fixed, spectra[i], spectra[j], d, score);
+                    }
                     if (score > kSmallestListedScore && list_scores) {
                         // "%.4lf\n"
-                        AppendFixed(out.score_lines, std::sqrt(score), 4);
+                        fixed.Append(out.score_lines, std::sqrt(score), 4);
                         out.score_lines += '\n';
                     }
                 }

@@ -4,7 +4,6 @@
 #include <cstddef>
 #include <utility>
 
-#include "data/Spectrum.h"
 #include "modification/BestWholeShift.h"
 
 namespace speclink {
@@ -51,7 +50,8 @@ double PreparedPairScorer::ComputeScore(double shift) {
             first_.Sort();
             second_.Sort();
             if (first_.IsRanked() && second_.IsRanked()) {
-                return IndexedGreedyScore(similarity_, first_.ranked(), second_.ranked(), shift, scratch_, FirstTable());
+                return IndexedGreedyScore(similarity_, first_.ranked(), second_.ranked(), shift, scratch_,
+                                          FirstTable());
             }
             break;
         case SIMILAR_INTENSITY_SCORE:
@@ -73,11 +73,11 @@ const MzCellTable* PreparedPairScorer::FirstTable() {
     return &first_table_;
 }
 
-int32_t PreparedPairScorer::FindBestShift(const CSpectrum& a, const CSpectrum& b, double d) {
+int32_t PreparedPairScorer::FindBestShift(double mass_a, double mass_b, double d) {
     const IndexedPeakList& a_sorted = first_.SortedCopy(first_sorted_);
     // The table serves only when the sorted copy is the ranked list itself.
     const MzCellTable* a_table = &a_sorted == &first_.ranked() ? FirstTable() : nullptr;
-    return BestWholeShift(a.precursor_mass, b.precursor_mass, a_sorted, second_.SortedCopy(second_sorted_), d,
+    return BestWholeShift(mass_a, mass_b, a_sorted, second_.SortedCopy(second_sorted_), d,
                           scratch_, moved_, a_table);
 }
 

@@ -10,8 +10,6 @@
 
 namespace speclink {
 
-class CSpectrum;
-
 /// One thread's scorer of pairs of prepared spectra: its own copy of the caller's
 /// CSimilarity, and two working lists that behave as the plain engine's working copies do
 /// from one ComputeScore call to the next (in m/z order until the first sort, then in
@@ -36,8 +34,9 @@ public:
     /// effect on the two working lists.
     double ComputeScore(double shift);
 
-    /// CModificationCluster::FindBestShift(a, b, first working list, second working list, d).
-    int32_t FindBestShift(const CSpectrum& a, const CSpectrum& b, double d);
+    /// CModificationCluster::FindBestShift(a, b, first working list, second working list, d)
+    /// for spectra a and b of precursor masses `mass_a` and `mass_b`.
+    int32_t FindBestShift(double mass_a, double mass_b, double d);
 
 private:
     /// The cell table of the first spectrum's ranked list once the list has served a few

@@ -33,19 +33,19 @@ void UseDotProductMod(CSimilarity& similarity) {
 }
 
 // The pair-list line "%s,%lf,%s,%lf,%lf,%lf, %d\n".
-void AppendPairLine(std::string& text, const CSpectrum& first, const CSpectrum& second, double d, double score,
-                    int32_t k) {
+void AppendPairLine(std::string& text, const FixedPointWriter& fixed, const CSpectrum& first, const CSpectrum& second,
+                    double d, double score, int32_t k) {
     AppendCString(text, first.file_name);
     text += ',';
-    AppendFixed(text, first.precursor_mass, 6);
+    fixed.Append(text, first.precursor_mass, 6);
     text += ',';
     AppendCString(text, second.file_name);
     text += ',';
-    AppendFixed(text, second.precursor_mass, 6);
+    fixed.Append(text, second.precursor_mass, 6);
     text += ',';
-    AppendFixed(text, d, 6);
+    fixed.Append(text, d, 6);
     text += ',';
-    AppendFixed(text, score, 6);
+    fixed.Append(text, score, 6);
     text += ", ";
     text += std::to_string(k);
     text += '\n';
@@ -79,11 +79,18 @@ void CModificationCluster::RunShiftSearch(const std::vector<CSpectrum>& spectra,
         return;
     }
 
+    // What the pair filters read, at hand in one array rather than across the records.
+    std::vector<double> masses;
+    std::vector<char> doubly;
+    masses.reserve(spectra.size());
+    doubly.reserve(spectra.size());
+    for (const CSpectrum& spectrum : spectra) {
+        masses.push_back(spectrum.precursor_mass);
+        doubly.push_back(spectrum.charge == 2 ? 1 : 0);
+    }
     const auto passes = [&](std::size_t i, std::size_t j) {
-        const CSpectrum& first = spectra[i];
-        const CSpectrum& second = spectra[j];
-        const double distance = std::fabs(first.precursor_mass - second.precursor_mass);
-        return kLowestShift <= distance && distance <= kHighestShift && first.charge == 2 && second.charge == 2;
+        const double distance = std::fabs(masses[i] - masses[j]);
+        return kLowestShift <= distance && distance <= kHighestShift && doubly[i] != 0 && doubly[j] != 0;
     };
     const MassWindowIndex window(spectra, kLowestShift, kHighestShift);
     const std::size_t n = spectra.size();
@@ -112,27 +119,30 @@ void CModificationCluster::RunShiftSearch(const std::vector<CSpectrum>& spectra,
         [&](RowWorker& worker, std::size_t rows_first, std::size_t rows_end, RowsOutput& out) {
             out.pair_lines.clear();
             out.scored = false;
+            const FixedPointWriter fixed;
             for (std::size_t i = rows_first; i < rows_end; ++i) {
-                const CSpectrum& first = spectra[i];
                 worker.scorer.SetFirst(prepared[i]);
                 worker.partners.clear();
                 window.ForEachLaterCandidate(i, worker.marks, [&](std::size_t j) {
                     if (passes(i, j)) worker.partners.push_back(j);
                 });
                 for (std::size_t c = 0; c < worker.partners.size(); ++c) {
-                    // The partners' lists lie all over memory: fetch the next one early.
-                    if (c + 1 < worker.partners.size()) prepared[worker.partners[c + 1]].ranked.Prefetch();
+                    // The partners' lists lie all over memory: fetch them ahead, first the
+                    // records, then the peaks they point at.
+                    if (c + 4 < worker.partners.size()) prepared.PrefetchRecord(worker.partners[c + 4]);
+                    if (c + 2 < worker.partners.size()) prepared[worker.partners[c + 2]].ranked.Prefetch();
                     const std::size_t j = worker.partners[c];
-                    const CSpectrum& second = spectra[j];
-                    const double d = first.precursor_mass - second.precursor_mass;
+                    const double d = masses[i] - masses[j];
                     worker.scorer.SetSecond(prepared[j]);
-                    const int32_t k = worker.scorer.FindBestShift(first, second, d);
+                    const int32_t k = worker.scorer.FindBestShift(masses[i], masses[j], d);
                     // d + 0.5 truncates toward zero, so for negative d the rounding goes up.
                     const int32_t remainder = static_cast<int32_t>(d + 0.5) - k;
                     const double shift = d - remainder;
                     const double score = worker.scorer.ComputeScore(shift);
                     out.scored = true;
-                    if (score > score_threshold) AppendPairLine(out.pair_lines, first, second, d, score, k);
+                    if (score > score_threshold) {
+                        AppendPairLine(out.pair_lines, fixed, spectra[i], spectra[j], d, score, k);
+                    }
                 }
             }
         },

@@ -141,8 +141,9 @@ bool Match(const IndexedPeakList& outer, const IndexedPeakList& inner, bool oute
     const IndexedPeakList& first = outer_is_first ? outer : inner;
     const IndexedPeakList& second = outer_is_first ? inner : outer;
     if (first_table != nullptr && first_table->list() == &first && first.indexed()) {
-        if (outer_is_first) return MatchIndexed<Lookup::kIntoOuter>(outer, inner, *first_table, test, scratch, products);
-        return MatchIndexed<Lookup::kIntoInner>(outer, inner, *first_table, test, scratch, products);
+        const MzCellTable& table = *first_table;
+        if (outer_is_first) return MatchIndexed<Lookup::kIntoOuter>(outer, inner, table, test, scratch, products);
+        return MatchIndexed<Lookup::kIntoInner>(outer, inner, table, test, scratch, products);
     }
     const IndexedPeakList* indexed = first.indexed() ? &first : (second.indexed() ? &second : nullptr);
     if (indexed == nullptr) return false;
@@ -172,7 +173,10 @@ double IndexedGreedyScore(const CSimilarity& similarity, const IndexedPeakList& 
             return greedy::Cosine(products, first.squares(), second.squares());
         case SIMILAR_DOT_PRODUCT_HALF:
             if (operation != &CSimilarity::DotProductHalf) break;
-            if (!Match(first, second, true, first_table, greedy::ShiftedTest{t, unit, shift * 0.5}, scratch, products)) break;
+            if (!Match(first, second, true, first_table, greedy::ShiftedTest{t, unit, shift * 0.5}, scratch,
+                       products)) {
+                break;
+            }
             return greedy::Cosine(products, first.squares(), second.squares());
         case SIMILAR_DOT_PRODUCT_X:
             if (operation != &CSimilarity::DotProductX) break;

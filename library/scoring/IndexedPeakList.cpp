@@ -62,7 +62,8 @@ std::size_t IndexedPeakList::SearchFirstAtOrAbove(double low) const {
 
 void IndexedPeakList::Prefetch() const {
     const auto* bytes = reinterpret_cast<const char*>(peaks_.data());
-    for (std::size_t offset = 0; offset < peaks_.size() * sizeof(Peak); offset += 64) __builtin_prefetch(bytes + offset);
+    const std::size_t size = peaks_.size() * sizeof(Peak);
+    for (std::size_t offset = 0; offset < size; offset += 64) __builtin_prefetch(bytes + offset);
 }
 
 void IndexedPeakList::MoveInto(double offset, IndexedPeakList& moved) const {

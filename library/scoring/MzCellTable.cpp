@@ -1,11 +1,15 @@
 #include "scoring/MzCellTable.h"
 
+#include <cstdint>
+
 namespace speclink {
 
 namespace {
 
-// Lists whose m/z span more unit cells than this keep to the list's own lookup.
+// Lists whose m/z span more unit cells than this, or with more peaks than a cell entry can
+// count, keep to the list's own lookup.
 constexpr double kMostCells = 1 << 20;
+constexpr std::size_t kMostPeaks = UINT16_MAX;
 
 }  // namespace
 
@@ -14,7 +18,7 @@ void MzCellTable::Build(const IndexedPeakList& list) {
     const std::span<const double> sorted = list.sorted_mz();
     sorted_ = sorted.data();
     first_.clear();
-    if (sorted.empty() || !(sorted.back() - sorted.front() < kMostCells)) return;
+    if (sorted.empty() || sorted.size() >= kMostPeaks || !(sorted.back() - sorted.front() < kMostCells)) return;
     origin_ = sorted.front();
     const auto cells = static_cast<std::size_t>(sorted.back() - origin_) + 1;
     cell_limit_ = static_cast<double>(cells);
@@ -22,9 +26,9 @@ void MzCellTable::Build(const IndexedPeakList& list) {
     std::size_t cell = 0;
     for (std::size_t s = 0; s < sorted.size(); ++s) {
         const auto own = static_cast<std::size_t>(sorted[s] - origin_);
-        for (; cell <= own; ++cell) first_[cell] = static_cast<uint32_t>(s);
+        for (; cell <= own; ++cell) first_[cell] = static_cast<uint16_t>(s);
     }
-    for (; cell <= cells; ++cell) first_[cell] = static_cast<uint32_t>(sorted.size());
+    for (; cell <= cells; ++cell) first_[cell] = static_cast<uint16_t>(sorted.size());
 }
 
 }  // namespace speclink

@@ -33,7 +33,7 @@ public:
         double from = low - origin_;
         from = from > 0.0 ? from : 0.0;
         from = from < cell_limit_ ? from : cell_limit_;
-        const auto cell = static_cast<std::size_t>(from);
+        const auto cell = static_cast<std::size_t>(static_cast<int64_t>(from));
         std::size_t s = first_[cell];
         while (sorted_[s] < low) ++s;
         return s;
@@ -44,7 +44,7 @@ private:
     const double* sorted_ = nullptr;  // the list's sorted_mz(), +infinity after the last
     double origin_ = 0.0;
     double cell_limit_ = 0.0;      // the number of cells, as a double
-    std::vector<uint32_t> first_;  // per cell, and one more: the size of the list
+    std::vector<uint16_t> first_;  // per cell, and one more: the size of the list
 };
 
 }  // namespace speclink

@@ -170,7 +170,8 @@ public:
             default: break;
         }
         if (OneIn(4)) {
-            const auto window = Pick<std::pair<int32_t, int32_t>>({{0, 50}, {-5, 10}, {10, 5}, {3, 3}, {6, 6}, {16, 16}});
+            const auto window =
+                Pick<std::pair<int32_t, int32_t>>({{0, 50}, {-5, 10}, {10, 5}, {3, 3}, {6, 6}, {16, 16}});
             s.lower = window.first;
             s.upper = window.second;
         }
@@ -226,7 +227,8 @@ TEST(EngineDifferential, FindBestShiftMatchesThePlainSearch) {
         const PeakList b_peaks = random.Peaks();
         double d = a.precursor_mass - b.precursor_mass;
         if (!(std::fabs(d) <= 1000.0)) d = 16.0;
-        ASSERT_EQ(engine.FindBestShift(a, b, a_peaks, b_peaks, d), test::plain::FindBestShift(a, b, a_peaks, b_peaks, d))
+        ASSERT_EQ(engine.FindBestShift(a, b, a_peaks, b_peaks, d),
+                  test::plain::FindBestShift(a, b, a_peaks, b_peaks, d))
             << "round " << round;
     }
 }
@@ -249,7 +251,8 @@ TEST(EngineDifferential, EqualIntensitiesReorderedBySortingAgain) {
     for (int k = 0; k < 12; ++k) {
         PeakList partner;
         for (int p = k % 4; p < 20; p += 2 + k % 3) partner.push_back({100.0 + 0.3 * p + 0.05 * (k % 5), 4.0});
-        spectra.push_back(test::Spectrum().Name("p" + std::to_string(k) + ".dta").Mass(1084.0 - k).Charge(3).Peaks(partner));
+        const std::string name = "p" + std::to_string(k) + ".dta";
+        spectra.push_back(test::Spectrum().Name(name).Mass(1084.0 - k).Charge(3).Peaks(partner));
     }
     const TempDir dir;
     const ScopedCurrentDirectory cwd(dir.path());

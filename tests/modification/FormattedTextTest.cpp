@@ -24,7 +24,7 @@ std::string Printed(double value, int decimals) {
 
 std::string Fixed(double value, int decimals) {
     std::string text = "x";
-    AppendFixed(text, value, decimals);
+    FixedPointWriter().Append(text, value, decimals);
     return text.substr(1);
 }
 
@@ -35,7 +35,7 @@ void ExpectAsPrinted(double value) {
     }
 }
 
-TEST(AppendFixed, ExactTiesRoundToEven) {
+TEST(FixedPointWriter, ExactTiesRoundToEven) {
     // j / 32 lies exactly halfway between two 4-decimal values when j is odd, j / 128
     // between two 6-decimal values.
     EXPECT_EQ(Fixed(1.0 / 32, 4), "0.0312");
@@ -46,7 +46,7 @@ TEST(AppendFixed, ExactTiesRoundToEven) {
     }
 }
 
-TEST(AppendFixed, EdgeValues) {
+TEST(FixedPointWriter, EdgeValues) {
     const double huge = std::numeric_limits<double>::max();
     for (const double value :
          {0.0, -0.0, 1e-320, -1e-320, std::numeric_limits<double>::denorm_min(), 0.00005, 0.00015, 0.0000005,
@@ -57,7 +57,7 @@ TEST(AppendFixed, EdgeValues) {
     }
 }
 
-TEST(AppendFixed, RandomValuesOfEveryMagnitude) {
+TEST(FixedPointWriter, RandomValuesOfEveryMagnitude) {
     std::mt19937_64 random(5);
     std::uniform_int_distribution<int> exponent(-80, 60);
     std::uniform_real_distribution<double> unit(-1.0, 1.0);
@@ -71,7 +71,7 @@ TEST(AppendFixed, RandomValuesOfEveryMagnitude) {
     }
 }
 
-TEST(AppendFixed, ValuesNextToRoundingBoundaries) {
+TEST(FixedPointWriter, ValuesNextToRoundingBoundaries) {
     // The doubles on either side of every d.ddddd5 and d.ddddddd5 for small d.
     for (int n = 0; n < 200000; ++n) {
         for (const double boundary : {(n + 0.5) / 10000.0, (n + 0.5) / 1000000.0}) {
@@ -82,7 +82,7 @@ TEST(AppendFixed, ValuesNextToRoundingBoundaries) {
     }
 }
 
-TEST(AppendFixed, OtherRoundingModesAreLeftToPrintf) {
+TEST(FixedPointWriter, OtherRoundingModesAreLeftToPrintf) {
     for (const int mode : {FE_UPWARD, FE_DOWNWARD, FE_TOWARDZERO}) {
         std::fesetround(mode);
         for (const double value : {1.0 / 32, -1.0 / 32, 0.1, -0.1, 2.0 / 3.0}) ExpectAsPrinted(value);

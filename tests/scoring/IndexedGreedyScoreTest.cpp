@@ -189,7 +189,8 @@ RC_GTEST_PROP(IndexedPeakList, CellsNeverMissAPeak, ()) {
     const double low = *rc::gen::map(rc::gen::inRange(-1000, 160000), [](int k) { return k / 1000.0; });
     const double width = *rc::gen::element(0.0, 1e-9, 0.25, 0.5, 1.0, 1.0000002, 2.5, 30.0);
     const double high = low + width;
-    const bool held = std::any_of(peaks.begin(), peaks.end(), [&](const Peak& p) { return low <= p.mz && p.mz <= high; });
+    const auto inside = [&](const Peak& p) { return low <= p.mz && p.mz <= high; };
+    const bool held = std::any_of(peaks.begin(), peaks.end(), inside);
     if (held) RC_ASSERT(list.MayHold(low, high));
     // The cell table finds the same first peak as the list itself.
     MzCellTable table;
@@ -199,9 +200,7 @@ RC_GTEST_PROP(IndexedPeakList, CellsNeverMissAPeak, ()) {
     // And the walk from FirstAtOrAbove finds exactly the peaks in the window.
     std::size_t found = 0;
     for (std::size_t s = list.FirstAtOrAbove(low); list.sorted_mz().data()[s] <= high; ++s) ++found;
-    RC_ASSERT(found == static_cast<std::size_t>(std::count_if(peaks.begin(), peaks.end(), [&](const Peak& p) {
-                  return low <= p.mz && p.mz <= high;
-              })));
+    RC_ASSERT(found == static_cast<std::size_t>(std::count_if(peaks.begin(), peaks.end(), inside)));
 }
 
 RC_GTEST_PROP(IndexedPeakList, MovedListIsTheListOfMovedPeaks, ()) {
