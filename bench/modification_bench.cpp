@@ -4,13 +4,16 @@
 //
 // Compare the figures of one run: BM_PlainModificationSearch/N against
 // BM_ModificationSearch/N/threads:1 and /threads:2, and likewise for the shift search and
-// the grouping. Every engine run is checked against the plain run's output files first; a
-// difference stops the benchmark with an error.
+// the grouping. The engine's benchmarks report the ratios themselves, from the wall-clock
+// times measured earlier in the same run: "vs_plain" (plain time / this time) and, at 2
+// threads, "vs_1_thread". Every engine run is checked against the plain run's output
+// files; a difference stops the benchmark with an error.
 
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -157,7 +160,21 @@ struct DataSet {
     int64_t pairs = 0;
     std::string plain_outputs;
     std::string plain_shift_outputs;
+    // Wall-clock seconds of the runs so far, by engine: 0 plain, else the thread count.
+    std::map<int, double> seconds;
+    std::map<int, double> shift_seconds;
 };
+
+using Clock = std::chrono::steady_clock;
+
+double SecondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+
+// The ratios of the engine's time `seconds` at `threads` to the earlier runs in `times`.
+void ReportRatios(benchmark::State& state, std::map<int, double>& times, int threads, double seconds) {
+    times[threads] = seconds;
+    if (times.count(0) != 0) state.counters["vs_plain"] = times[0] / seconds;
+    if (threads > 1 && times.count(1) != 0) state.counters["vs_1_thread"] = times[1] / seconds;
+}
 
 DataSet& Data(int count) {
     static std::map<int, DataSet> sets;
@@ -186,9 +203,10 @@ void BM_PlainModificationSearch(benchmark::State& state) {
     DataSet& data = Data(static_cast<int>(state.range(0)));
     const ScratchDirectory scratch;
     Setup setup;
-    std::fflush(stdout);
     for (auto _ : state) {
+        const Clock::time_point start = Clock::now();
         test::plain::Run(setup.engine, data.spectra, &setup.similarity, &setup.peak_select);
+        data.seconds[0] = SecondsSince(start);
         state.PauseTiming();
         data.plain_outputs = TakeOutputs();
         state.ResumeTiming();
@@ -200,15 +218,19 @@ void BM_ModificationSearch(benchmark::State& state) {
     DataSet& data = Data(static_cast<int>(state.range(0)));
     const ScratchDirectory scratch;
     Setup setup;
-    setup.engine.threads = static_cast<int32_t>(state.range(1));
+    const auto threads = static_cast<int32_t>(state.range(1));
+    setup.engine.threads = threads;
     for (auto _ : state) {
+        const Clock::time_point start = Clock::now();
         setup.engine.Run(data.spectra, &setup.similarity, &setup.peak_select);
+        const double seconds = SecondsSince(start);
         state.PauseTiming();
         const std::string outputs = TakeOutputs();
         if (!data.plain_outputs.empty() && outputs != data.plain_outputs) {
             state.SkipWithError("outputs differ from the plain run");
             break;
         }
+        ReportRatios(state, data.seconds, threads, seconds);
         state.ResumeTiming();
     }
     Report(state, data.pairs);
@@ -237,7 +259,9 @@ void BM_PlainShiftSearch(benchmark::State& state) {
     const ScratchDirectory scratch;
     Setup setup;
     for (auto _ : state) {
+        const Clock::time_point start = Clock::now();
         test::plain::RunShiftSearch(setup.engine, data.spectra, &setup.similarity, &setup.peak_select);
+        data.shift_seconds[0] = SecondsSince(start);
         state.PauseTiming();
         data.plain_shift_outputs = Contents("pairs.txt");
         state.ResumeTiming();
@@ -248,14 +272,18 @@ void BM_ShiftSearch(benchmark::State& state) {
     DataSet& data = Data(static_cast<int>(state.range(0)));
     const ScratchDirectory scratch;
     Setup setup;
-    setup.engine.threads = static_cast<int32_t>(state.range(1));
+    const auto threads = static_cast<int32_t>(state.range(1));
+    setup.engine.threads = threads;
     for (auto _ : state) {
+        const Clock::time_point start = Clock::now();
         setup.engine.RunShiftSearch(data.spectra, &setup.similarity, &setup.peak_select);
+        const double seconds = SecondsSince(start);
         state.PauseTiming();
         if (!data.plain_shift_outputs.empty() && Contents("pairs.txt") != data.plain_shift_outputs) {
             state.SkipWithError("pair list differs from the plain run");
             break;
         }
+        ReportRatios(state, data.shift_seconds, threads, seconds);
         state.ResumeTiming();
     }
 }
