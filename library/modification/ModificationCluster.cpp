@@ -12,8 +12,10 @@
 #include "modification/InOrderWorkers.h"
 #include "modification/MassDifferenceClustering.h"
 #include "modification/MassWindowIndex.h"
+#include "modification/PairLine.h"
 #include "modification/PreparedPairScorer.h"
 #include "modification/PreparedPeakLists.h"
+#include "modification/RowPartners.h"
 #include "modification/StdioFile.h"
 #include "scoring/Similarity.h"
 
@@ -64,23 +66,6 @@ double ComprehensiveScore(PreparedPairScorer& scorer, int32_t first_charge, int3
     return score;
 }
 
-// The pair-list line "%s,%lf,%s,%lf,%lf,%lf\n".
-void AppendPairLine(std::string& text, const FixedPointWriter& fixed, const CSpectrum& first, const CSpectrum& second,
-                    double d, double score) {
-    AppendCString(text, first.file_name);
-    text += ',';
-    fixed.Append(text, first.precursor_mass, 6);
-    text += ',';
-    AppendCString(text, second.file_name);
-    text += ',';
-    fixed.Append(text, second.precursor_mass, 6);
-    text += ',';
-    fixed.Append(text, d, 6);
-    text += ',';
-    fixed.Append(text, score, 6);
-    text += '\n';
-}
-
 // Prints the progress figure q = i / step when it changes; nothing when step is 0.
 class Progress {
 public:
@@ -99,12 +84,6 @@ private:
     std::size_t step_;
     std::size_t last_ = 0;
 };
-
-// Rows i per block of work shared among threads: small enough to spread the uneven rows
-// (early rows have more later partners), large enough to keep the hand-over rare.
-std::size_t RowsPerBlock(std::size_t rows, int threads) {
-    return std::clamp<std::size_t>(rows / (static_cast<std::size_t>(std::max(threads, 1)) * 16), 1, 64);
-}
 
 // What the rows of one block write, in the order the sequential run writes it.
 struct RowsOutput {
@@ -125,8 +104,7 @@ struct PairKey {
 // One thread's working state.
 struct RowWorker {
     PreparedPairScorer scorer;
-    std::vector<uint64_t> marks;
-    std::vector<std::size_t> partners;  // of the row at hand, ascending
+    RowPartners row;
 };
 
 }  // namespace
@@ -180,7 +158,7 @@ void CModificationCluster::Run(const std::vector<CSpectrum>& spectra, CSimilarit
     Progress progress(n);
     std::optional<Similar_Method> resolved;
     RunInOrder<RowsOutput>(
-        n, block, threads, [&] { return RowWorker{PreparedPairScorer(*similarity), window.NewMarks(), {}}; },
+        n, block, threads, [&] { return RowWorker{PreparedPairScorer(*similarity), RowPartners(window)}; },
         [&](RowWorker& worker, std::size_t rows_first, std::size_t rows_end, RowsOutput& out) {
             out.first = rows_first;
             out.end = rows_end;
@@ -192,17 +170,7 @@ void CModificationCluster::Run(const std::vector<CSpectrum>& spectra, CSimilarit
                 // The first working list is made once per i, and the scorer's sorts carry
                 // over from pair to pair.
                 worker.scorer.SetFirst(prepared[i]);
-                std::vector<std::size_t>& partners = worker.partners;
-                partners.clear();
-                window.ForEachLaterCandidate(i, worker.marks, [&](std::size_t j) {
-                    if (passes(i, j)) partners.push_back(j);
-                });
-                for (std::size_t c = 0; c < partners.size(); ++c) {
-                    // The partners' lists lie all over memory: fetch them ahead, first the
-                    // records, then the peaks they point at.
-                    if (c + 4 < partners.size()) prepared.PrefetchRecord(partners[c + 4]);
-                    if (c + 2 < partners.size()) prepared[partners[c + 2]].ranked.Prefetch();
-                    const std::size_t j = partners[c];
+                ForEachPartner(window, prepared, i, worker.row, passes, [&](std::size_t j) {
                     const int32_t first_charge = keys[i].charge;
                     const int32_t second_charge = keys[j].charge;
                     const double d = keys[i].mass - keys[j].mass;
@@ -217,14 +185,16 @@ void CModificationCluster::Run(const std::vector<CSpectrum>& spectra, CSimilarit
                                     : worker.scorer.ComputeScore(d);
                     }
                     if (score > score_threshold) {
-                        AppendPairLine(out.pair_lines, fixed, spectra[i], spectra[j], d, score);
+                        // "%s,%lf,%s,%lf,%lf,%lf\n"
+                        AppendPairFields(out.pair_lines, fixed, spectra[i], spectra[j], d, score);
+                        out.pair_lines += '\n';
                     }
                     if (score > kSmallestListedScore && list_scores) {
                         // "%.4lf\n"
                         fixed.Append(out.score_lines, std::sqrt(score), 4);
                         out.score_lines += '\n';
                     }
-                }
+                });
             }
         },
         [&](RowsOutput& out) {

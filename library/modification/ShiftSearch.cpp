@@ -13,8 +13,10 @@
 #include "modification/InOrderWorkers.h"
 #include "modification/MassWindowIndex.h"
 #include "modification/ModificationCluster.h"
+#include "modification/PairLine.h"
 #include "modification/PreparedPairScorer.h"
 #include "modification/PreparedPeakLists.h"
+#include "modification/RowPartners.h"
 #include "modification/StdioFile.h"
 #include "scoring/Similarity.h"
 
@@ -32,39 +34,16 @@ void UseDotProductMod(CSimilarity& similarity) {
     similarity.fragment_ion_tol_type = TOLERANCE_DA;
 }
 
-// The pair-list line "%s,%lf,%s,%lf,%lf,%lf, %d\n".
-void AppendPairLine(std::string& text, const FixedPointWriter& fixed, const CSpectrum& first, const CSpectrum& second,
-                    double d, double score, int32_t k) {
-    AppendCString(text, first.file_name);
-    text += ',';
-    fixed.Append(text, first.precursor_mass, 6);
-    text += ',';
-    AppendCString(text, second.file_name);
-    text += ',';
-    fixed.Append(text, second.precursor_mass, 6);
-    text += ',';
-    fixed.Append(text, d, 6);
-    text += ',';
-    fixed.Append(text, score, 6);
-    text += ", ";
-    text += std::to_string(k);
-    text += '\n';
-}
-
-// Rows i per block of work shared among threads.
-std::size_t RowsPerBlock(std::size_t rows, int threads) {
-    return std::clamp<std::size_t>(rows / (static_cast<std::size_t>(std::max(threads, 1)) * 16), 1, 64);
-}
-
+// What the rows of one block write, in the order the sequential run writes it.
 struct RowsOutput {
     std::string pair_lines;
     bool scored = false;  // some pair was scored
 };
 
+// One thread's working state.
 struct RowWorker {
     PreparedPairScorer scorer;
-    std::vector<uint64_t> marks;
-    std::vector<std::size_t> partners;  // of the row at hand, ascending
+    RowPartners row;
 };
 
 }  // namespace
@@ -112,7 +91,7 @@ void CModificationCluster::RunShiftSearch(const std::vector<CSpectrum>& spectra,
     RunInOrder<RowsOutput>(
         n, block, threads,
         [&] {
-            RowWorker worker{PreparedPairScorer(*similarity), window.NewMarks(), {}};
+            RowWorker worker{PreparedPairScorer(*similarity), RowPartners(window)};
             UseDotProductMod(worker.scorer.similarity());
             return worker;
         },
@@ -122,16 +101,7 @@ void CModificationCluster::RunShiftSearch(const std::vector<CSpectrum>& spectra,
             const FixedPointWriter fixed;
             for (std::size_t i = rows_first; i < rows_end; ++i) {
                 worker.scorer.SetFirst(prepared[i]);
-                worker.partners.clear();
-                window.ForEachLaterCandidate(i, worker.marks, [&](std::size_t j) {
-                    if (passes(i, j)) worker.partners.push_back(j);
-                });
-                for (std::size_t c = 0; c < worker.partners.size(); ++c) {
-                    // The partners' lists lie all over memory: fetch them ahead, first the
-                    // records, then the peaks they point at.
-                    if (c + 4 < worker.partners.size()) prepared.PrefetchRecord(worker.partners[c + 4]);
-                    if (c + 2 < worker.partners.size()) prepared[worker.partners[c + 2]].ranked.Prefetch();
-                    const std::size_t j = worker.partners[c];
+                ForEachPartner(window, prepared, i, worker.row, passes, [&](std::size_t j) {
                     const double d = masses[i] - masses[j];
                     worker.scorer.SetSecond(prepared[j]);
                     const int32_t k = worker.scorer.FindBestShift(masses[i], masses[j], d);
@@ -141,9 +111,13 @@ void CModificationCluster::RunShiftSearch(const std::vector<CSpectrum>& spectra,
                     const double score = worker.scorer.ComputeScore(shift);
                     out.scored = true;
                     if (score > score_threshold) {
-                        AppendPairLine(out.pair_lines, fixed, spectra[i], spectra[j], d, score, k);
+                        // "%s,%lf,%s,%lf,%lf,%lf, %d\n"
+                        AppendPairFields(out.pair_lines, fixed, spectra[i], spectra[j], d, score);
+                        out.pair_lines += ", ";
+                        out.pair_lines += std::to_string(k);
+                        out.pair_lines += '\n';
                     }
-                }
+                });
             }
         },
         [&](RowsOutput& out) {
