@@ -35,9 +35,9 @@ using Candidate = std::pair<uint32_t, uint32_t>;
 //
 // A pair can pass only when the inner m/z lies within `reach` of one of the test's lines
 // through the outer m/z. The peaks of the walked list look up their possible partners in
-// the indexed list, whose cells rule out most lines at a glance; only the pairs so found
-// are tested, in the plain order: by outer position, and for each outer peak the first
-// free inner peak wins. Returns false, having matched nothing, when the lists cannot be
+// the indexed list through `finder` (the list itself, or its cell table), which rules out
+// most lines at a glance; only the pairs so found are tested, in the plain order: by outer
+// position, and for each outer peak the first free inner peak wins. Returns false, having matched nothing, when the lists cannot be
 // bounded so (NaN or huge m/z, shift or tolerance; a ppm reference of 0 or below).
 template <Lookup kLookup, typename Finder, typename Test>
 bool MatchIndexed(const IndexedPeakList& outer, const IndexedPeakList& inner, const Finder& finder, const Test& test,
