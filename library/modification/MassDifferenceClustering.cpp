@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <numeric>
+#include <set>
+#include <utility>
 
 #include "modification/StdioFile.h"
 
@@ -59,13 +61,6 @@ bool AscendingNanLast(double a, double b) { return a < b || (!std::isnan(a) && s
 
 bool SameBits(double a, double b) { return std::bit_cast<uint64_t>(a) == std::bit_cast<uint64_t>(b); }
 
-// Sets `gap` to `value`; true when that changed it.
-bool Assign(double& gap, double value) {
-    const bool changed = !SameBits(gap, value);
-    gap = value;
-    return changed;
-}
-
 // Consecutive positions with one label form a group; sum in position order, then divide.
 std::vector<MassGroup> GroupsOf(const std::vector<double>& differences, const std::vector<int32_t>& labels) {
     std::vector<MassGroup> groups;
@@ -80,6 +75,77 @@ std::vector<MassGroup> GroupsOf(const std::vector<double>& differences, const st
     }
     return groups;
 }
+
+// The gaps below kNoSmallerGap ordered by value, then by position: the first one is the
+// gap that IndexOfSmallestGap picks (the first of equal smallest gaps), found without
+// walking all gaps after every merge.
+class SmallestGaps {
+public:
+    explicit SmallestGaps(std::vector<double>& gaps) : gaps_(gaps) {
+        for (size_t k = 0; k < gaps_.size(); ++k) {
+            if (gaps_[k] < kNoSmallerGap) ordered_.emplace(gaps_[k], k);
+        }
+    }
+
+    /// IndexOfSmallestGap(gaps): 0 when no gap lies below kNoSmallerGap.
+    size_t First() const { return ordered_.empty() ? 0 : ordered_.begin()->second; }
+
+    /// Sets gap `k` to `value`; true when that changed its bits.
+    bool Set(size_t k, double value) {
+        if (SameBits(gaps_[k], value)) return false;
+        if (gaps_[k] < kNoSmallerGap) ordered_.erase({gaps_[k], k});
+        gaps_[k] = value;
+        if (value < kNoSmallerGap) ordered_.emplace(value, k);
+        return true;
+    }
+
+private:
+    std::vector<double>& gaps_;
+    std::set<std::pair<double, size_t>> ordered_;
+};
+
+// Groups of consecutive positions, joined pairwise; each group knows its first and last
+// position (union by size with path halving).
+class PositionRuns {
+public:
+    explicit PositionRuns(size_t n) : parent_(n), size_(n, 1), first_(n), last_(n) {
+        std::iota(parent_.begin(), parent_.end(), size_t{0});
+        std::iota(first_.begin(), first_.end(), size_t{0});
+        std::iota(last_.begin(), last_.end(), size_t{0});
+    }
+
+    /// Joins the groups of positions `m` and `m + 1`; false when they are one group already.
+    bool Join(size_t m) {
+        size_t left = Root(m);
+        size_t right = Root(m + 1);
+        if (left == right) return false;
+        const size_t first = first_[left];
+        const size_t last = last_[right];
+        if (size_[left] < size_[right]) std::swap(left, right);
+        parent_[right] = left;
+        size_[left] += size_[right];
+        first_[left] = first;
+        last_[left] = last;
+        return true;
+    }
+
+    size_t FirstOf(size_t p) { return first_[Root(p)]; }
+    size_t LastOf(size_t p) { return last_[Root(p)]; }
+
+private:
+    size_t Root(size_t p) {
+        while (parent_[p] != p) {
+            parent_[p] = parent_[parent_[p]];
+            p = parent_[p];
+        }
+        return p;
+    }
+
+    std::vector<size_t> parent_;
+    std::vector<size_t> size_;
+    std::vector<size_t> first_;
+    std::vector<size_t> last_;
+};
 
 }  // namespace
 
@@ -105,22 +171,23 @@ void MergeMassDifferences(const std::vector<double>& sorted_differences, std::ve
 
     std::vector<double> gaps(n - 1);
     for (size_t k = 0; k + 1 < n; ++k) gaps[k] = d[k + 1] - d[k];
+    SmallestGaps smallest(gaps);
+    PositionRuns runs(n);
 
-    for (size_t m = IndexOfSmallestGap(gaps); gaps[m] < tolerance; m = IndexOfSmallestGap(gaps)) {
-        // The group that begins at m + 1 joins the group of m; groups are runs of positions.
-        const int32_t joining = labels[m + 1];
-        size_t hi = m + 1;
-        for (size_t p = m + 1; p < n && labels[p] == joining; ++p) {
-            labels[p] = labels[m];
-            hi = p;
-        }
-        const auto lo = static_cast<size_t>(labels[m]);
-        bool changed = joining != labels[m];
-        if (lo >= 1) changed |= Assign(gaps[lo - 1], d[hi] - d[lo - 1]);
-        if (hi + 1 < n) changed |= Assign(gaps[hi], d[hi + 1] - d[lo]);
-        for (size_t k = lo; k < hi; ++k) changed |= Assign(gaps[k], kGapInsideGroup);
+    for (size_t m = smallest.First(); gaps[m] < tolerance; m = smallest.First()) {
+        // The group that ends at m, or holds m when the gap lies inside a group, takes in
+        // the group that holds m + 1.
+        const bool joins = runs.Join(m);
+        const size_t lo = runs.FirstOf(m);
+        const size_t hi = runs.LastOf(m);
+        bool changed = joins;
+        if (lo >= 1) changed |= smallest.Set(lo - 1, d[hi] - d[lo - 1]);
+        if (hi + 1 < n) changed |= smallest.Set(hi, d[hi + 1] - d[lo]);
+        // Every other gap inside the group has held kGapInsideGroup since its own merge.
+        changed |= smallest.Set(m, kGapInsideGroup);
         if (!changed) break;
     }
+    for (size_t p = 0; p < n; ++p) labels[p] = static_cast<int32_t>(runs.FirstOf(p));
 }
 
 void ClusterMassDifferences(std::string pair_list_path, double tolerance) {

@@ -15,6 +15,12 @@ namespace speclink {
 /// the shift handed to the scorer. Working copies of the peaks are prepared with the
 /// selector, then SqrtNormalize; the spectra themselves are never changed. The scorer, the
 /// selector and `spectra_process` must not be null.
+///
+/// Both searches find the pairs within their mass window through a precursor-mass index
+/// and score them on up to `threads` threads, each with its own copy of the scorer; the
+/// files, the standard output and the scorer's fields afterwards are byte for byte those
+/// of a run that examines every pair in turn. With `threads` of 1 everything runs on the
+/// caller's thread.
 class CModificationCluster : public CCluster {
 public:
     CModificationCluster(CSpectraProcess* process, double precursor_tol, Tolerance_Type precursor_tol_type,

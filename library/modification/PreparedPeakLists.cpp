@@ -1,22 +1,66 @@
 #include "modification/PreparedPeakLists.h"
 
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <utility>
+
+#include "modification/InOrderWorkers.h"
 #include "peaks/PeakSelect.h"
 #include "peaks/SqrtNormalize.h"
 
 namespace speclink {
 
-PreparedPeakLists::PreparedPeakLists(const std::vector<CSpectrum>& spectra, const CPeakSelect& peak_select)
-    : spectra_(spectra), peak_select_(peak_select), prepared_(spectra.size()), ready_(spectra.size(), 0) {}
+namespace {
 
-void PreparedPeakLists::CopyInto(std::size_t index, PeakList& working) {
-    PeakList& prepared = prepared_[index];
-    if (ready_[index] == 0) {
-        prepared = spectra_[index].peaks;
-        peak_select_.SelectPeak(prepared);
-        SqrtNormalize(prepared);
-        ready_[index] = 1;
+// Spectra prepared per block of work.
+constexpr std::size_t kSpectraPerBlock = 64;
+
+bool SameBits(const PeakList& a, const PeakList& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const Peak& p, const Peak& q) {
+        return std::bit_cast<uint64_t>(p.mz) == std::bit_cast<uint64_t>(q.mz) &&
+               std::bit_cast<uint64_t>(p.intensity) == std::bit_cast<uint64_t>(q.intensity);
+    });
+}
+
+PreparedPeaks Prepare(const CSpectrum& spectrum, const CPeakSelect& peak_select) {
+    PreparedPeaks prepared;
+    prepared.by_mz = spectrum.peaks;
+    peak_select.SelectPeak(prepared.by_mz);
+    SqrtNormalize(prepared.by_mz);
+    // The same sort, with the same predicate, as CSimilarity::ComputeScore.
+    PeakList ranked = prepared.by_mz;
+    std::sort(ranked.begin(), ranked.end(), ByIntensityDescending);
+    // With strictly falling intensities the sorted order is the only one, and every later
+    // sort leaves it; otherwise see what a second sort does.
+    const bool strictly_falling = std::adjacent_find(ranked.begin(), ranked.end(), [](const Peak& p, const Peak& q) {
+                                      return !(p.intensity > q.intensity);
+                                  }) == ranked.end();
+    if (strictly_falling) {
+        prepared.settled = true;
+    } else {
+        PeakList again = ranked;
+        std::sort(again.begin(), again.end(), ByIntensityDescending);
+        prepared.settled = SameBits(again, ranked);
     }
-    working.assign(prepared.begin(), prepared.end());
+    prepared.ranked = IndexedPeakList(std::move(ranked));
+    return prepared;
+}
+
+}  // namespace
+
+PreparedPeakLists::PreparedPeakLists(const std::vector<CSpectrum>& spectra, const CPeakSelect& peak_select,
+                                     const std::vector<char>& needed, int threads)
+    : prepared_(spectra.size()) {
+    // Each block fills its own entries; nothing is left to do in order.
+    RunInOrder<char>(
+        spectra.size(), kSpectraPerBlock, threads, [] { return 0; },
+        [&](int /*state*/, std::size_t first, std::size_t end, char& /*result*/) {
+            for (std::size_t k = first; k < end; ++k) {
+                if (needed[k] != 0) prepared_[k] = Prepare(spectra[k], peak_select);
+            }
+        },
+        [](char /*result*/) {});
 }
 
 }  // namespace speclink

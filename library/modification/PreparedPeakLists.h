@@ -5,28 +5,50 @@
 
 #include "data/Spectrum.h"
 #include "peaks/PeakList.h"
+#include "scoring/IndexedPeakList.h"
 
 namespace speclink {
 
 class CPeakSelect;
 
-/// The peaks of every spectrum of a list, prepared for scoring: peak selection, then
-/// SqrtNormalize. Each spectrum is prepared once, the first time it is asked for; since the
-/// preparation depends on the spectrum alone, a copy of the kept list is the same list that
-/// preparing the spectrum afresh would give. The spectra and the selector must outlive it.
+/// One spectrum's peaks prepared for scoring: peak selection, then SqrtNormalize. The
+/// fields read for every pair come first.
+struct PreparedPeaks {
+    /// Sorting `ranked` once more leaves every peak where it is. The sort is an unstable
+    /// std::sort whose moves depend only on the outcomes of its comparisons, so every
+    /// later sort of a working copy gives `ranked` again, however often the copy has been
+    /// sorted before. Without equal intensities this always holds; with them the sort may
+    /// reorder the equal peaks anew each time, and working copies are then sorted call by
+    /// call like the plain engine does.
+    bool settled = false;
+    /// The prepared list after the scorer's sort by descending intensity, indexed by m/z.
+    IndexedPeakList ranked;
+    /// The prepared list as the selector leaves it, in ascending m/z: what a working copy
+    /// holds before the scorer first sorts it.
+    PeakList by_mz;
+};
+
+/// The prepared peaks of the spectra of a list that take part in a comparison. Since the
+/// preparation depends on the spectrum alone, one prepared list serves every pair.
 class PreparedPeakLists {
 public:
-    PreparedPeakLists(const std::vector<CSpectrum>& spectra, const CPeakSelect& peak_select);
+    /// Prepares spectrum k when needed[k] is not 0, sharing the spectra among up to
+    /// `threads` threads.
+    PreparedPeakLists(const std::vector<CSpectrum>& spectra, const CPeakSelect& peak_select,
+                      const std::vector<char>& needed, int threads);
 
-    /// Replaces `working` with a copy of the prepared peaks of spectrum `index` (reusing its
-    /// storage); the scorer may then reorder the copy freely.
-    void CopyInto(std::size_t index, PeakList& working);
+    const PreparedPeaks& operator[](std::size_t index) const { return prepared_[index]; }
+
+    /// Asks the processor to fetch the record of spectrum `index` (not the lists it points
+    /// at) into its caches ahead of use.
+    void PrefetchRecord(std::size_t index) const {
+        const auto* record = reinterpret_cast<const char*>(&prepared_[index]);
+        __builtin_prefetch(record);
+        __builtin_prefetch(record + 64);
+    }
 
 private:
-    const std::vector<CSpectrum>& spectra_;
-    const CPeakSelect& peak_select_;
-    std::vector<PeakList> prepared_;
-    std::vector<char> ready_;
+    std::vector<PreparedPeaks> prepared_;
 };
 
 }  // namespace speclink

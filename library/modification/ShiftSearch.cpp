@@ -1,13 +1,22 @@
 // The shift search of CModificationCluster: doubly charged pairs scored at the
 // whole-number shift near their mass difference at which their fragments agree best.
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <utility>
 
 #include "data/SpectraProcess.h"
+#include "modification/BestWholeShift.h"
+#include "modification/FormattedText.h"
+#include "modification/InOrderWorkers.h"
+#include "modification/MassWindowIndex.h"
 #include "modification/ModificationCluster.h"
+#include "modification/PairLine.h"
+#include "modification/PreparedPairScorer.h"
 #include "modification/PreparedPeakLists.h"
+#include "modification/RowPartners.h"
 #include "modification/StdioFile.h"
 #include "scoring/Similarity.h"
 
@@ -19,8 +28,23 @@ namespace {
 constexpr double kLowestShift = 6.0;
 constexpr double kHighestShift = 200.0;
 
-// Whole-number shifts tried on either side of the rounded mass difference.
-constexpr int32_t kShiftSpread = 5;
+void UseDotProductMod(CSimilarity& similarity) {
+    similarity.similar_method = SIMILAR_DOT_PRODUCT_MOD;
+    similarity.fragment_ion_tol = 0.5;
+    similarity.fragment_ion_tol_type = TOLERANCE_DA;
+}
+
+// What the rows of one block write, in the order the sequential run writes it.
+struct RowsOutput {
+    std::string pair_lines;
+    bool scored = false;  // some pair was scored
+};
+
+// One thread's working state.
+struct RowWorker {
+    PreparedPairScorer scorer;
+    RowPartners row;
+};
 
 }  // namespace
 
@@ -34,64 +58,88 @@ void CModificationCluster::RunShiftSearch(const std::vector<CSpectrum>& spectra,
         return;
     }
 
-    PreparedPeakLists prepared(spectra, *peak_select);
-    PeakList first_peaks;
-    PeakList second_peaks;
-    for (std::size_t i = 0; i < spectra.size(); ++i) {
-        const CSpectrum& first = spectra[i];
-        bool first_ready = false;
-        for (std::size_t j = i + 1; j < spectra.size(); ++j) {
-            const CSpectrum& second = spectra[j];
-            const double d = first.precursor_mass - second.precursor_mass;
-            const double distance = std::fabs(d);
-            if (!(kLowestShift <= distance && distance <= kHighestShift)) continue;
-            if (first.charge != 2 || second.charge != 2) continue;
-
-            // The first copy is prepared once per i and reused, reordered by the scorer.
-            if (!first_ready) {
-                prepared.CopyInto(i, first_peaks);
-                first_ready = true;
-            }
-            prepared.CopyInto(j, second_peaks);
-            const int32_t k = FindBestShift(first, second, first_peaks, second_peaks, d);
-            // d + 0.5 truncates toward zero, so for negative d the rounding goes up.
-            const int32_t remainder = static_cast<int32_t>(d + 0.5) - k;
-            const double shift = d - remainder;
-
-            similarity->similar_method = SIMILAR_DOT_PRODUCT_MOD;
-            similarity->fragment_ion_tol = 0.5;
-            similarity->fragment_ion_tol_type = TOLERANCE_DA;
-            const double score = similarity->ComputeScore(first_peaks, second_peaks, shift);
-            if (score > score_threshold) {
-                std::fprintf(pair_list.get(), "%s,%lf,%s,%lf,%lf,%lf, %d\n", first.file_name.c_str(),
-                             first.precursor_mass, second.file_name.c_str(), second.precursor_mass, d, score, k);
-            }
-        }
+    // What the pair filters read, at hand in one array rather than across the records.
+    std::vector<double> masses;
+    std::vector<char> doubly;
+    masses.reserve(spectra.size());
+    doubly.reserve(spectra.size());
+    for (const CSpectrum& spectrum : spectra) {
+        masses.push_back(spectrum.precursor_mass);
+        doubly.push_back(spectrum.charge == 2 ? 1 : 0);
     }
+    const auto passes = [&](std::size_t i, std::size_t j) {
+        const double distance = std::fabs(masses[i] - masses[j]);
+        return kLowestShift <= distance && distance <= kHighestShift && doubly[i] != 0 && doubly[j] != 0;
+    };
+    const MassWindowIndex window(spectra, kLowestShift, kHighestShift);
+    const std::size_t n = spectra.size();
+    const std::size_t block = RowsPerBlock(n, threads);
+
+    std::vector<char> needed(n, 0);
+    RunInOrder<char>(
+        n, block, threads, [] { return 0; },
+        [&](int /*state*/, std::size_t first, std::size_t end, char& /*result*/) {
+            for (std::size_t k = first; k < end; ++k) {
+                needed[k] = window.AnyCandidate(
+                    k, [&](std::size_t other) { return passes(std::min(k, other), std::max(k, other)); });
+            }
+        },
+        [](char /*result*/) {});
+    const PreparedPeakLists prepared(spectra, *peak_select, needed, threads);
+
+    bool scored = false;
+    RunInOrder<RowsOutput>(
+        n, block, threads,
+        [&] {
+            RowWorker worker{PreparedPairScorer(*similarity), RowPartners(window)};
+            UseDotProductMod(worker.scorer.similarity());
+            return worker;
+        },
+        [&](RowWorker& worker, std::size_t rows_first, std::size_t rows_end, RowsOutput& out) {
+            out.pair_lines.clear();
+            out.scored = false;
+            const FixedPointWriter fixed;
+            for (std::size_t i = rows_first; i < rows_end; ++i) {
+                worker.scorer.SetFirst(prepared[i]);
+                ForEachPartner(window, prepared, i, worker.row, passes, [&](std::size_t j) {
+                    const double d = masses[i] - masses[j];
+                    worker.scorer.SetSecond(prepared[j]);
+                    const int32_t k = worker.scorer.FindBestShift(masses[i], masses[j], d);
+                    // d + 0.5 truncates toward zero, so for negative d the rounding goes up.
+                    const int32_t remainder = static_cast<int32_t>(d + 0.5) - k;
+                    const double shift = d - remainder;
+                    const double score = worker.scorer.ComputeScore(shift);
+                    out.scored = true;
+                    if (score > score_threshold) {
+                        // "%s,%lf,%s,%lf,%lf,%lf, %d\n"
+                        AppendPairFields(out.pair_lines, fixed, spectra[i], spectra[j], d, score);
+                        out.pair_lines += ", ";
+                        out.pair_lines += std::to_string(k);
+                        out.pair_lines += '\n';
+                    }
+                });
+            }
+        },
+        [&](RowsOutput& out) {
+            std::fwrite(out.pair_lines.data(), 1, out.pair_lines.size(), pair_list.get());
+            scored = scored || out.scored;
+        });
+    // The caller's scorer is left as the pairs were scored.
+    if (scored) UseDotProductMod(*similarity);
 }
 
 int32_t CModificationCluster::FindBestShift(const CSpectrum& a, const CSpectrum& b, const PeakList& a_peaks,
                                             const PeakList& b_peaks, double d) const {
-    const auto rounded = static_cast<int32_t>(std::fabs(d) + 0.5);
-    const CSimilarity dot_product(SIMILAR_DOT_PRODUCT, 0.5, TOLERANCE_DA);
-    // The lighter spectrum's peaks move up onto the heavier one's.
-    const bool a_moves = a.precursor_mass < b.precursor_mass;
-
-    double best = 0.0;
-    int32_t best_shift = 0;
-    PeakList a_copy;
-    PeakList b_copy;
-    for (int32_t k = rounded - kShiftSpread; k <= rounded + kShiftSpread; ++k) {
-        a_copy.assign(a_peaks.begin(), a_peaks.end());
-        b_copy.assign(b_peaks.begin(), b_peaks.end());
-        for (Peak& peak : a_moves ? a_copy : b_copy) peak.mz += k;
-        const double s = dot_product.ComputeScore(a_copy, b_copy, 0.0);
-        if (s > best) {
-            best = s;
-            best_shift = k;
-        }
-    }
-    return best_shift;
+    // Every copy that "Dot Product" scores is sorted by descending intensity, and moving
+    // its m/z does not change that order: sort each list once.
+    PeakList a_sorted = a_peaks;
+    PeakList b_sorted = b_peaks;
+    std::sort(a_sorted.begin(), a_sorted.end(), ByIntensityDescending);
+    std::sort(b_sorted.begin(), b_sorted.end(), ByIntensityDescending);
+    GreedyScratch scratch;
+    IndexedPeakList moved;
+    return BestWholeShift(a.precursor_mass, b.precursor_mass, IndexedPeakList(std::move(a_sorted)),
+                          IndexedPeakList(std::move(b_sorted)), d, scratch, moved);
 }
 
 }  // namespace speclink

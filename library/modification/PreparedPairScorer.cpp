@@ -1,0 +1,84 @@
+#include "modification/PreparedPairScorer.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <utility>
+
+#include "modification/BestWholeShift.h"
+
+namespace speclink {
+
+namespace {
+
+// Pairs a first list serves before its cell table is built.
+constexpr int kUsesBeforeTable = 8;
+
+}  // namespace
+
+void PreparedPairScorer::WorkingList::Sort() {
+    if (!peaks_->settled) {
+        if (!copied_) {
+            copy_.assign(peaks_->by_mz.begin(), peaks_->by_mz.end());
+            copied_ = true;
+        }
+        std::sort(copy_.begin(), copy_.end(), ByIntensityDescending);
+    }
+    sorted_ = true;
+}
+
+const PeakList& PreparedPairScorer::WorkingList::Peaks() const {
+    if (copied_) return copy_;
+    return sorted_ ? peaks_->ranked.peaks() : peaks_->by_mz;
+}
+
+const IndexedPeakList& PreparedPairScorer::WorkingList::SortedCopy(IndexedPeakList& storage) const {
+    if (peaks_->settled) return peaks_->ranked;
+    PeakList sorted = Peaks();
+    std::sort(sorted.begin(), sorted.end(), ByIntensityDescending);
+    storage = IndexedPeakList(std::move(sorted));
+    return storage;
+}
+
+double PreparedPairScorer::ComputeScore(double shift) {
+    const Similar_Method method = similarity_.similar_method;
+    switch (method) {
+        case SIMILAR_DOT_PRODUCT:
+        case SIMILAR_DOT_PRODUCT_MOD:
+        case SIMILAR_DOT_PRODUCT_HALF:
+        case SIMILAR_DOT_PRODUCT_X:
+        case SIMILAR_BONANZA:
+            first_.Sort();
+            second_.Sort();
+            if (first_.IsRanked() && second_.IsRanked()) {
+                return IndexedGreedyScore(similarity_, first_.ranked(), second_.ranked(), shift, scratch_,
+                                          FirstTable());
+            }
+            break;
+        case SIMILAR_INTENSITY_SCORE:
+        case SIMILAR_PEAK_COUNT:
+            break;
+        default:
+            return 0.0;
+    }
+    return (similarity_.*similarity_.score_table[static_cast<std::size_t>(method)])(first_.Peaks(), second_.Peaks(),
+                                                                                    shift);
+}
+
+const MzCellTable* PreparedPairScorer::FirstTable() {
+    if (!first_table_built_) {
+        if (++first_uses_ < kUsesBeforeTable) return nullptr;
+        first_table_.Build(first_.ranked());
+        first_table_built_ = true;
+    }
+    return &first_table_;
+}
+
+int32_t PreparedPairScorer::FindBestShift(double mass_a, double mass_b, double d) {
+    const IndexedPeakList& a_sorted = first_.SortedCopy(first_sorted_);
+    // The table serves only when the sorted copy is the ranked list itself.
+    const MzCellTable* a_table = &a_sorted == &first_.ranked() ? FirstTable() : nullptr;
+    return BestWholeShift(mass_a, mass_b, a_sorted, second_.SortedCopy(second_sorted_), d,
+                          scratch_, moved_, a_table);
+}
+
+}  // namespace speclink

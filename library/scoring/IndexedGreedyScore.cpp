@@ -1,0 +1,196 @@
+#include "scoring/IndexedGreedyScore.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <utility>
+#include <vector>
+
+#include "scoring/GreedyMatchRules.h"
+#include "scoring/Similarity.h"
+
+namespace speclink {
+namespace {
+
+// Lists, shifts and tolerances beyond this magnitude are scanned: no bound of a lookup
+// window can then overflow.
+constexpr double kLargest = 1e150;
+
+// A lookup window is wider than the tolerance by this share of the magnitudes involved:
+// many orders of magnitude more than the few units in the last place by which the match
+// test's own rounding can let a pair pass, so the window holds every peak that can pass
+// and the test itself decides.
+constexpr double kSlack = 1e-9;
+
+// Which list's m/z index the lookups go to: the other list is walked in its own order.
+enum class Lookup { kIntoOuter, kIntoInner };
+
+// A candidate pair of the lookup into the outer list: outer and inner position.
+using Candidate = std::pair<uint32_t, uint32_t>;
+
+// The greedy matching of MatchGreedily (GreedyMatchingScores.cpp): each outer peak, most
+// intense first, takes the first free inner peak in list order that passes `test`.
+//
+// A pair can pass only when the inner m/z lies within `reach` of one of the test's lines
+// through the outer m/z. The peaks of the walked list look up their possible partners in
+// the indexed list through `finder` (the list itself, or its cell table), which rules out
+// most lines at a glance; only the pairs so found are tested, in the plain order: by outer
+// position, and for each outer peak the first free inner peak wins. Returns false, having matched nothing, when the lists cannot be
+// bounded so (NaN or huge m/z, shift or tolerance; a ppm reference of 0 or below).
+template <Lookup kLookup, typename Finder, typename Test>
+bool MatchIndexed(const IndexedPeakList& outer, const IndexedPeakList& inner, const Finder& finder, const Test& test,
+                  GreedyScratch& scratch, double& products) {
+    const std::size_t outer_count = outer.peaks().size();
+    const std::size_t inner_count = inner.peaks().size();
+    products = 0.0;
+    scratch.outer_taken.assign(outer_count, 0);
+    scratch.inner_taken.assign(inner_count, 0);
+    if (outer_count == 0 || inner_count == 0) return true;
+    if (!outer.ordered() || !inner.ordered()) return false;
+
+    const double tolerance = test.tolerance;
+    const double shift = test.Shift();
+    const double a_largest = outer.largest_abs_mz();
+    const double b_largest = inner.largest_abs_mz();
+    if (!(tolerance > 0.0 && tolerance < kLargest && std::fabs(shift) < kLargest && a_largest < kLargest &&
+          b_largest < kLargest)) {
+        return false;
+    }
+    // In ppm the references (b, or b + shift) must be positive for the bound below.
+    if (test.Relative() && !(inner.smallest_mz() > 0.0)) return false;
+    // A passing pair lies within the tolerance of a line; in ppm, of the largest reference.
+    const double bound = test.Relative() ? tolerance * 1e-6 * (b_largest + shift) : tolerance;
+    const double reach = bound * (1.0 + kSlack) + kSlack * (2.0 * a_largest + b_largest + std::fabs(shift) + 1.0);
+    const IndexedPeakList& indexed = kLookup == Lookup::kIntoOuter ? outer : inner;
+    // Windows as wide as the list: testing every peak directly is cheaper.
+    const std::span<const double> sorted = indexed.sorted_mz();
+    if (2.0 * reach >= sorted.back() - sorted.front()) return false;
+
+    greedy::MzLine lines[greedy::kMaxLines];
+    const int line_count = test.Lines(lines);
+    const PeakList& outer_peaks = outer.peaks();
+    const PeakList& inner_peaks = inner.peaks();
+    const std::vector<uint32_t>& order = indexed.by_mz();
+    const double* walk = sorted.data();  // +infinity after the last
+
+    if constexpr (kLookup == Lookup::kIntoInner) {
+        // Outer peaks in list order; each looks up b = scale * a + offset within reach.
+        for (std::size_t k = 0; k < outer_count; ++k) {
+            const Peak& p = outer_peaks[k];
+            std::size_t best = inner_count;
+            for (int w = 0; w < line_count; ++w) {
+                const double centre = lines[w].scale * p.mz + lines[w].offset;
+                const double low = centre - reach;
+                const double high = centre + reach;
+                if (!finder.MayHold(low, high)) continue;
+                for (std::size_t s = finder.FirstAtOrAbove(low); walk[s] <= high; ++s) {
+                    const uint32_t l = order[s];
+                    if (l < best && scratch.inner_taken[l] == 0 && test(p, inner_peaks[l])) best = l;
+                }
+            }
+            if (best == inner_count) continue;
+            scratch.inner_taken[best] = 1;
+            scratch.outer_taken[k] = 1;
+            products += p.intensity * inner_peaks[best].intensity;
+        }
+        return true;
+    } else {
+        // Each inner peak looks up a = (b - offset) / scale within reach, line by line; the
+        // pairs found are then decided in outer order.
+        std::vector<Candidate>& candidates = scratch.candidates;
+        candidates.clear();
+        for (int w = 0; w < line_count; ++w) {
+            const double offset = lines[w].offset;
+            const double inverse = 1.0 / lines[w].scale;  // 1.0 or 0.5: exact
+            for (std::size_t l = 0; l < inner_count; ++l) {
+                const double from = inner_peaks[l].mz - offset;
+                const double low = (from - reach) * inverse;
+                const double high = (from + reach) * inverse;
+                if (!finder.MayHold(low, high)) continue;
+                for (std::size_t s = finder.FirstAtOrAbove(low); walk[s] <= high; ++s) {
+                    candidates.emplace_back(order[s], static_cast<uint32_t>(l));
+                }
+            }
+        }
+        std::sort(candidates.begin(), candidates.end());
+        for (std::size_t c = 0; c < candidates.size();) {
+            const uint32_t k = candidates[c].first;
+            const Peak& p = outer_peaks[k];
+            std::size_t best = inner_count;
+            for (; c < candidates.size() && candidates[c].first == k; ++c) {
+                const uint32_t l = candidates[c].second;
+                if (l < best && scratch.inner_taken[l] == 0 && test(p, inner_peaks[l])) best = l;
+            }
+            if (best == inner_count) continue;
+            scratch.inner_taken[best] = 1;
+            scratch.outer_taken[k] = 1;
+            products += p.intensity * inner_peaks[best].intensity;
+        }
+        return true;
+    }
+}
+
+// MatchIndexed with the lookups going to whichever list has an index, the first list's
+// when both have one (the engines keep the first list for many pairs, so its index stays
+// at hand), through its cell table when one is given.
+template <typename Test>
+bool Match(const IndexedPeakList& outer, const IndexedPeakList& inner, bool outer_is_first,
+           const MzCellTable* first_table, const Test& test, GreedyScratch& scratch, double& products) {
+    const IndexedPeakList& first = outer_is_first ? outer : inner;
+    const IndexedPeakList& second = outer_is_first ? inner : outer;
+    if (first_table != nullptr && first_table->list() == &first && first.indexed()) {
+        const MzCellTable& table = *first_table;
+        if (outer_is_first) return MatchIndexed<Lookup::kIntoOuter>(outer, inner, table, test, scratch, products);
+        return MatchIndexed<Lookup::kIntoInner>(outer, inner, table, test, scratch, products);
+    }
+    const IndexedPeakList* indexed = first.indexed() ? &first : (second.indexed() ? &second : nullptr);
+    if (indexed == nullptr) return false;
+    if (indexed == &outer) return MatchIndexed<Lookup::kIntoOuter>(outer, inner, outer, test, scratch, products);
+    return MatchIndexed<Lookup::kIntoInner>(outer, inner, inner, test, scratch, products);
+}
+
+}  // namespace
+
+double IndexedGreedyScore(const CSimilarity& similarity, const IndexedPeakList& first, const IndexedPeakList& second,
+                          double shift, GreedyScratch& scratch, const MzCellTable* first_table) {
+    const Similar_Method method = similarity.similar_method;
+    if (method < SIMILAR_INTENSITY_SCORE || method > SIMILAR_BONANZA) return 0.0;
+    const CSimilarity::ScoreOperation operation = similarity.score_table[static_cast<std::size_t>(method)];
+    const double t = similarity.fragment_ion_tol;
+    const Tolerance_Type unit = similarity.fragment_ion_tol_type;
+    double products = 0.0;
+    switch (method) {
+        case SIMILAR_DOT_PRODUCT:
+            // The second list is the outer one.
+            if (operation != &CSimilarity::DotProduct) break;
+            if (!Match(second, first, false, first_table, greedy::DirectTest{t, unit}, scratch, products)) break;
+            return greedy::Cosine(products, first.squares(), second.squares());
+        case SIMILAR_DOT_PRODUCT_MOD:
+            if (operation != &CSimilarity::DotProductMod) break;
+            if (!Match(first, second, true, first_table, greedy::ShiftedTest{t, unit, shift}, scratch, products)) break;
+            return greedy::Cosine(products, first.squares(), second.squares());
+        case SIMILAR_DOT_PRODUCT_HALF:
+            if (operation != &CSimilarity::DotProductHalf) break;
+            if (!Match(first, second, true, first_table, greedy::ShiftedTest{t, unit, shift * 0.5}, scratch,
+                       products)) {
+                break;
+            }
+            return greedy::Cosine(products, first.squares(), second.squares());
+        case SIMILAR_DOT_PRODUCT_X:
+            if (operation != &CSimilarity::DotProductX) break;
+            if (!Match(first, second, true, first_table, greedy::DoubledTest{t, unit, shift}, scratch, products)) break;
+            return greedy::Cosine(products, first.squares(), second.squares());
+        case SIMILAR_BONANZA:
+            if (operation != &CSimilarity::Bonanza) break;
+            if (!Match(first, second, true, first_table, greedy::BonanzaTest{t, shift}, scratch, products)) break;
+            return greedy::BonanzaScore(products, greedy::SumOfTakenSquares(first.peaks(), scratch.outer_taken),
+                                        greedy::SumOfTakenSquares(second.peaks(), scratch.inner_taken));
+        default:
+            break;
+    }
+    return (similarity.*operation)(first.peaks(), second.peaks(), shift);
+}
+
+}  // namespace speclink

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+#include "scoring/IndexedPeakList.h"
+#include "scoring/MzCellTable.h"
+
+namespace speclink {
+
+class CSimilarity;
+
+/// Working storage of IndexedGreedyScore, reused from call to call; one per thread.
+class GreedyScratch {
+public:
+    std::vector<char> outer_taken;
+    std::vector<char> inner_taken;
+    /// Pairs of outer and inner positions found by lookups into the outer list.
+    std::vector<std::pair<uint32_t, uint32_t>> candidates;
+};
+
+/// What `similarity.ComputeScore` returns for two lists that its sort leaves in the order
+/// of `first.peaks()` and `second.peaks()`, bit for bit, without sorting them.
+///
+/// For the greedy scores (methods 1, 2, 3, 4 and 6) the possible partners of each peak are
+/// looked up by m/z in the other list's index (the first list's when both are indexed,
+/// since the engines keep one first list for many pairs) instead of testing every pair.
+/// The pairs found are decided by the method's own match test in the plain order: each
+/// outer peak, in list order, takes the first free inner peak in list order that passes,
+/// and the products are summed in that order. Lists the lookup cannot bound (neither
+/// indexed; NaN or huge m/z, shift or tolerance; a ppm reference of 0 or below) are scanned
+/// like ComputeScore does. Methods 0 and 5 are scored on the lists as they are; any other
+/// method scores 0.0. A scoring operation replaced in `score_table` is called as it is.
+///
+/// `first_table`, when given, is the cell table of `first`, for lookups into it.
+double IndexedGreedyScore(const CSimilarity& similarity, const IndexedPeakList& first,
+                          const IndexedPeakList& second, double shift, GreedyScratch& scratch,
+                          const MzCellTable* first_table = nullptr);
+
+}  // namespace speclink
