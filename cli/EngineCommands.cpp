@@ -19,12 +19,19 @@ struct EngineOptions {
     std::vector<int> charges;
     bool keep_order = false;
     bool shift_search = false;
+    size_t max_group_size = kDefaultMaxGroupSize;
     SettingOptions settings;
 
     void AddInputs(CLI::App& command) {
         command.add_option("inputs", inputs, "Spectrum files (MGF, mzML, mzXML, MS2, DTA; .gz too) or DTA directories")
             ->required()
             ->check(CLI::ExistingPath);
+    }
+    void AddMaxGroupSize(CLI::App& command) {
+        command.add_option("--max-group-size", max_group_size,
+                           "Clustering: largest precursor group to cluster; a run with a larger one is refused "
+                           "before any work (a group of n spectra needs 2n(n+1) bytes of score matrices)")
+            ->check(CLI::PositiveNumber);
     }
     void AddCharges(CLI::App& command) {
         command
@@ -60,6 +67,7 @@ void RunWith(EngineOptions& options, RunSettings settings, const std::string& co
     request.assign_charges = options.charges;
     request.keep_order = options.keep_order;
     request.shift_search = options.shift_search;
+    request.max_group_size = options.max_group_size;
     request.command = command;
     RunEngine(request);
 }
@@ -86,6 +94,7 @@ void AddClusterCommand(CLI::App& app) {
     options->AddCharges(*command);
     command->add_flag("--keep-order", options->keep_order,
                       "Sweep the spectra in input order instead of sorting them by charge, then precursor mass");
+    options->AddMaxGroupSize(*command);
     options->settings.Register(*command, true, false);
     command->callback([options] {
         RunSettings settings = Parsed(*options);
@@ -125,6 +134,7 @@ void AddRunCommand(CLI::App& app) {
                         "Output directory; default: out_directory of the parameter file");
     options->AddCharges(*command);
     command->add_flag("--keep-order", options->keep_order, "Clustering: sweep the spectra in input order");
+    options->AddMaxGroupSize(*command);
     command->add_flag("--shift-search", options->shift_search, "Modification search: the whole-number shift search");
     options->settings.Register(*command, false, true);
     command->callback([options, parameter_file] {

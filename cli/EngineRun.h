@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -7,6 +8,10 @@
 #include "RunSettings.h"
 
 namespace speclink::cli {
+
+/// Largest precursor group clustered by default: its two score triangles take 2 n (n + 1)
+/// bytes (0.8 GB at this size) and it needs n (n - 1) / 2 scores.
+inline constexpr size_t kDefaultMaxGroupSize = 20000;
 
 /// A clustering or modification-search run of the command line: which inputs, where the
 /// results go, and how the spectra are read and ordered.
@@ -18,6 +23,8 @@ struct EngineRequest {
     bool keep_order = false;     ///< clustering: sweep in input order instead of by charge and mass
     bool shift_search = false;   ///< modification search: the whole-number shift search
     std::string command;         ///< shown in the summary
+    /// Clustering: the largest precursor group run; a larger one is refused before any work.
+    size_t max_group_size = kDefaultMaxGroupSize;
 };
 
 /// Reads the inputs, runs the engine with the output directory as the working directory,
