@@ -166,6 +166,8 @@ void RunEngine(const EngineRequest& request) {
     if (clustering) {
         try {
             staging.emplace(input);
+        } catch (const InputError&) {
+            throw;
         } catch (const std::runtime_error& error) {
             throw OutputError(error.what());
         }

@@ -69,3 +69,4 @@ for name in $targets; do
   if [ "${FUZZ_KEEP:-0}" = 1 ]; then echo "kept $scratch"; else rm -rf "$scratch"; fi
 done
 printf '%s\n' "${summary[@]}"
+echo "fuzz: ${#summary[@]} passed, 0 failed"

@@ -15,8 +15,11 @@
 #include <string>
 #include <vector>
 
+#include "CommandErrors.h"
 #include "CommandRunner.h"
 #include "ExitCodes.h"
+#include "InputSpectra.h"
+#include "SpectrumStaging.h"
 
 namespace speclink::cli {
 namespace {
@@ -247,6 +250,23 @@ TEST(Fault, UnreadableInput) {
     const CommandOutcome empty = RunCommand({"cluster", dir / "empty-dir", "-o", dir / "out"});
     EXPECT_EQ(empty.code, EXIT_INPUT) << empty.err;
     EXPECT_TRUE(Contains(empty.err, "empty-dir: directory holds no .dta files")) << empty.err;
+}
+
+// A DTA input is copied into the staging directory after all inputs were read; one removed
+// in between is an input fault that names the file, not an output fault.
+TEST(Fault, DtaInputVanishedBeforeStaging) {
+    const TempDir dir;
+    InputSpectra input;
+    input.spectra.push_back(speclink::test::Spectrum().Mass(1000.5).Charge(2).Name("a.1.1.2.dta").Peak(100, 1));
+    input.sources.push_back(dir.path() / "a.1.1.2.dta");
+    try {
+        const SpectrumStaging staging(input);
+        ADD_FAILURE() << "the vanished input went unnoticed";
+    } catch (const InputError& error) {
+        EXPECT_EQ(std::string(error.what()),
+                  (dir.path() / "a.1.1.2.dta").string() +
+                      ": the input file vanished during the run (read, then removed before it could be copied)");
+    }
 }
 
 // A precursor group larger than --max-group-size is refused before any work, naming the group
