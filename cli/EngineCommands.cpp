@@ -30,7 +30,7 @@ struct EngineOptions {
     void AddMaxGroupSize(CLI::App& command) {
         command.add_option("--max-group-size", max_group_size,
                            "Clustering: largest precursor group to cluster; a run with a larger one is refused "
-                           "before any work (a group of n spectra needs 2n(n+1) bytes of score matrices)")
+                           "before any work (a group of n spectra takes n(n-1)/2 scores and 2n(n+1) bytes)")
             ->check(CLI::PositiveNumber);
     }
     void AddCharges(CLI::App& command) {

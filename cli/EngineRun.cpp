@@ -105,14 +105,20 @@ void RequireGroupsWithin(const InputSpectra& input, const RunSettings& settings,
     const CSpectrum& first = input.spectra[group.first];
     char mass[64];
     std::snprintf(mass, sizeof mass, "%.4f", first.precursor_mass);
-    char gigabytes[64];
-    std::snprintf(gigabytes, sizeof gigabytes, "%.1f", static_cast<double>(ScoreMatrixBytes(group.size)) / 1e9);
+    const double bytes = static_cast<double>(ScoreMatrixBytes(group.size));
+    char memory[64];
+    if (bytes < 1e9) {
+        std::snprintf(memory, sizeof memory, "%.1f MB", bytes / 1e6);
+    } else {
+        std::snprintf(memory, sizeof memory, "%.1f GB", bytes / 1e9);
+    }
     throw InputError("a precursor group of " + std::to_string(group.size) + " spectra (charge " +
                      std::to_string(first.charge) + ", [M+H]+ from " + mass + " Da, first spectrum '" +
                      first.file_name + "', sweep positions " + std::to_string(group.first + 1) + " to " +
                      std::to_string(group.first + group.size) + ") exceeds --max-group-size " +
-                     std::to_string(limit) + "; clustering it needs " + gigabytes +
-                     " GB for its score matrices. Raise the limit with --max-group-size or narrow --precursor-tol.");
+                     std::to_string(limit) + "; clustering it takes " + std::to_string(PairCount(group.size)) +
+                     " scores and " + memory +
+                     " for its score matrices. Raise the limit with --max-group-size or narrow --precursor-tol.");
 }
 
 void WriteParametersUsed(const CPara& para, const fs::path& path, const EngineRequest& request, bool staged) {

@@ -31,4 +31,6 @@ PrecursorGroup LargestPrecursorGroup(const std::vector<CSpectrum>& spectra, cons
 
 size_t ScoreMatrixBytes(size_t size) { return 2 * size * (size + 1); }
 
+size_t PairCount(size_t size) { return size < 2 ? 0 : size * (size - 1) / 2; }
+
 }  // namespace speclink::cli

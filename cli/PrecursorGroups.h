@@ -24,4 +24,7 @@ PrecursorGroup LargestPrecursorGroup(const std::vector<CSpectrum>& spectra, cons
 /// Bytes the clustering engine's two score triangles take for a group of `size` spectra.
 size_t ScoreMatrixBytes(size_t size);
 
+/// Pairs the clustering engine scores in a group of `size` spectra of one charge.
+size_t PairCount(size_t size);
+
 }  // namespace speclink::cli

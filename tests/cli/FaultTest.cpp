@@ -280,8 +280,8 @@ TEST(Fault, PrecursorGroupAboveTheLimit) {
     EXPECT_TRUE(Contains(refused.err,
                          "speclink: error: a precursor group of 3 spectra (charge 2, [M+H]+ from 999.4927 Da, first "
                          "spectrum 'small.1.1.2.dta', sweep positions 1 to 3) exceeds --max-group-size 2; clustering "
-                         "it needs 0.0 GB for its score matrices. Raise the limit with --max-group-size or narrow "
-                         "--precursor-tol."))
+                         "it takes 3 scores and 0.0 MB for its score matrices. Raise the limit with "
+                         "--max-group-size or narrow --precursor-tol."))
         << refused.err;
     EXPECT_FALSE(fs::exists(dir.path() / "out" / "clusters.csv"));
     EXPECT_FALSE(Contains(refused.out, "Clustering done!"));
