@@ -2,6 +2,7 @@
 // device, inputs that cannot be read, and work too large to start. Each fault is reported
 // with a message and a non-zero exit status, and no input is lost or overwritten.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sched.h>
 #include <sys/mount.h>
@@ -163,6 +164,39 @@ TEST(Fault, ResultFileCutShortIsNoticed) {
     EXPECT_TRUE(Contains(outcome.err, "(device full or file size limit?)")) << outcome.err;
     EXPECT_TRUE(Contains(outcome.err, "clusters.csv")) << outcome.err;
     EXPECT_EQ(fs::file_size(dir.path() / "out" / "clusters.csv"), 8192u);
+}
+
+// The library writes a parameter file without checking its writes; the command reads it back.
+TEST(Fault, ParameterFileCutShortIsNoticed) {
+    const TempDir dir;
+    CommandOutcome outcome;
+    {
+        const FileSizeLimit limit(200);
+        outcome = RunCommand({"params", "-o", dir / "p.param"});
+    }
+    EXPECT_EQ(outcome.code, EXIT_OUTPUT) << outcome.err;
+    EXPECT_TRUE(Contains(outcome.err, "speclink: error: " + (dir / "p.param") +
+                                          " ends in the middle of a line: the write was cut short"))
+        << outcome.err;
+}
+
+// Output that cannot reach the standard output (here /dev/full) fails the command.
+TEST(Fault, StandardOutputOnAFullDevice) {
+    std::fflush(stdout);
+    const int saved = dup(1);
+    const int full = open("/dev/full", O_WRONLY);
+    ASSERT_GE(full, 0);
+    dup2(full, 1);
+    close(full);
+    speclink::test::StdoutCapture err(2);
+    const char* argv[] = {"speclink", "params"};
+    const int code = RunSpeclink(2, argv);
+    const std::string message = err.Finish();
+    std::clearerr(stdout);
+    dup2(saved, 1);
+    close(saved);
+    EXPECT_EQ(code, EXIT_OUTPUT);
+    EXPECT_EQ(message, "speclink: error: cannot write to the standard output\n");
 }
 
 // Runs `speclink args...` in a child process with its own mount namespace, where a tmpfs of
