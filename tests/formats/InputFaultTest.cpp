@@ -36,6 +36,26 @@ TEST(InputFault, DtaFileVanishingDuringTheRun) {
     EXPECT_EQ(records, 1u);
 }
 
+// Nested entities that would expand a 700-byte mzML to 10^9 characters are refused, not
+// expanded.
+TEST(InputFault, EntityExpansionIsRefused) {
+    std::string entities = "<!ENTITY a0 \"ha\">";
+    for (int level = 1; level < 10; ++level) {
+        std::string expansion;
+        for (int k = 0; k < 10; ++k) expansion += "&a" + std::to_string(level - 1) + ";";
+        entities += "<!ENTITY a" + std::to_string(level) + " \"" + expansion + "\">";
+    }
+    const TempDir dir;
+    WriteFile(dir / "laughs.mzML", "<?xml version=\"1.0\"?>\n<!DOCTYPE mzML [" + entities +
+                                       "]>\n<mzML><run><spectrumList><spectrum index=\"0\" id=\"scan=1\" "
+                                       "defaultArrayLength=\"0\"><cvParam accession=\"MS:1000796\" "
+                                       "name=\"spectrum title\" value=\"&a9;\"/></spectrum></spectrumList></run>"
+                                       "</mzML>\n");
+    const std::string error = FormatErrorOf(dir / "laughs.mzML");
+    EXPECT_NE(error.find("laughs.mzML:3: malformed XML: limit on input amplification factor"), std::string::npos)
+        << error;
+}
+
 // A spectrum of a million peaks, as MGF text and as an mzML of zlib-compressed arrays.
 TEST(InputFault, MillionPeakSpectrum) {
     constexpr size_t kPeaks = 1'000'000;
