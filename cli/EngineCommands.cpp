@@ -22,6 +22,7 @@ struct EngineOptions {
     bool keep_order = false;
     bool shift_search = false;
     int threads = DefaultThreads();
+    size_t max_group_size = kDefaultMaxGroupSize;
     SettingOptions settings;
 
     static int DefaultThreads() { return std::max(1, static_cast<int>(std::thread::hardware_concurrency())); }
@@ -34,6 +35,12 @@ struct EngineOptions {
     void AddThreads(CLI::App& command) {
         command.add_option("--threads", threads, "Worker threads (results do not depend on it); default: all cores")
             ->check(CLI::Range(1, 1024));
+    }
+    void AddMaxGroupSize(CLI::App& command) {
+        command.add_option("--max-group-size", max_group_size,
+                           "Clustering: largest precursor group to cluster; a run with a larger one is refused "
+                           "before any work (a group of n spectra takes n(n-1)/2 scores and 2n(n+1) bytes)")
+            ->check(CLI::PositiveNumber);
     }
     void AddCharges(CLI::App& command) {
         command
@@ -70,6 +77,7 @@ void RunWith(EngineOptions& options, RunSettings settings, const std::string& co
     request.keep_order = options.keep_order;
     request.shift_search = options.shift_search;
     request.threads = options.threads;
+    request.max_group_size = options.max_group_size;
     request.command = command;
     RunEngine(request);
 }
@@ -97,6 +105,7 @@ void AddClusterCommand(CLI::App& app) {
     options->AddThreads(*command);
     command->add_flag("--keep-order", options->keep_order,
                       "Sweep the spectra in input order instead of sorting them by charge, then precursor mass");
+    options->AddMaxGroupSize(*command);
     options->settings.Register(*command, true, false);
     command->callback([options] {
         RunSettings settings = Parsed(*options);
@@ -138,6 +147,7 @@ void AddRunCommand(CLI::App& app) {
     options->AddCharges(*command);
     options->AddThreads(*command);
     command->add_flag("--keep-order", options->keep_order, "Clustering: sweep the spectra in input order");
+    options->AddMaxGroupSize(*command);
     command->add_flag("--shift-search", options->shift_search, "Modification search: the whole-number shift search");
     options->settings.Register(*command, false, true);
     command->callback([options, parameter_file] {

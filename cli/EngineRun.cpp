@@ -10,6 +10,8 @@
 
 #include "CommandErrors.h"
 #include "InputSpectra.h"
+#include "OutputCheck.h"
+#include "PrecursorGroups.h"
 #include "ProgressBar.h"
 #include "RunSummary.h"
 #include "ScopedWorkingDirectory.h"
@@ -75,9 +77,54 @@ bool NeedsStaging(const InputSpectra& input, Representative_Spectra consensus_ty
     return std::any_of(input.sources.begin(), input.sources.end(), [](const fs::path& p) { return !p.empty(); });
 }
 
+// Removes an earlier result file; anything but a file or a link is left for the engine to
+// fail on, so that no directory is ever removed.
 void RemoveIfPresent(const fs::path& path) {
     std::error_code ec;
-    fs::remove(path, ec);
+    const fs::file_status status = fs::symlink_status(path, ec);
+    if (fs::is_regular_file(status) || fs::is_symlink(status)) fs::remove(path, ec);
+}
+
+// The result file is named relative to the output directory and stays inside it, so that a
+// run never removes or overwrites a file elsewhere.
+fs::path ResultPath(const fs::path& out, const std::string& name) {
+    const fs::path relative = fs::path(name).lexically_normal();
+    const bool escapes = std::any_of(relative.begin(), relative.end(), [](const fs::path& part) { return part == ".."; });
+    if (relative.is_absolute() || relative.has_root_name() || escapes || relative.filename().empty()) {
+        throw UsageError("the result file '" + name +
+                         "' must be a file name or relative path inside the output directory (no absolute path, "
+                         "no '..')");
+    }
+    const fs::path result = out / relative;
+    std::error_code ec;
+    if (!fs::is_directory(result.parent_path(), ec)) {
+        throw OutputError("cannot write the result file " + result.string() + ": the directory " +
+                          result.parent_path().string() + " does not exist");
+    }
+    return result;
+}
+
+// Refuses a clustering whose largest precursor group exceeds the limit, before any work.
+void RequireGroupsWithin(const InputSpectra& input, const RunSettings& settings, size_t limit) {
+    const PrecursorGroup group = LargestPrecursorGroup(input.spectra, settings.precursor_ion_tol);
+    if (group.size <= limit) return;
+    const CSpectrum& first = input.spectra[group.first];
+    char mass[64];
+    std::snprintf(mass, sizeof mass, "%.4f", first.precursor_mass);
+    const double bytes = static_cast<double>(ScoreMatrixBytes(group.size));
+    char memory[64];
+    if (bytes < 1e9) {
+        std::snprintf(memory, sizeof memory, "%.1f MB", bytes / 1e6);
+    } else {
+        std::snprintf(memory, sizeof memory, "%.1f GB", bytes / 1e9);
+    }
+    throw InputError("a precursor group of " + std::to_string(group.size) + " spectra (charge " +
+                     std::to_string(first.charge) + ", [M+H]+ from " + mass + " Da, first spectrum '" +
+                     first.file_name + "', sweep positions " + std::to_string(group.first + 1) + " to " +
+                     std::to_string(group.first + group.size) + ") exceeds --max-group-size " +
+                     std::to_string(limit) + "; clustering it takes " + std::to_string(PairCount(group.size)) +
+                     " scores and " + memory +
+                     " for its score matrices. Raise the limit with --max-group-size or narrow --precursor-tol.");
 }
 
 void WriteParametersUsed(const CPara& para, const fs::path& path, const EngineRequest& request, bool staged) {
@@ -86,7 +133,9 @@ void WriteParametersUsed(const CPara& para, const fs::path& path, const EngineRe
     note << "# written by speclink " << request.command << " with these settings\n";
     for (const std::string& input : request.inputs) note << "# input: " << input << "\n";
     if (staged) note << "# data_directory held the input spectra as DTA files for the length of the run\n";
-    if (!note) throw OutputError("cannot write " + path.string());
+    // Buffered output fails only when it reaches the file: on a full device at close.
+    note.close();
+    if (note.fail()) throw OutputError("cannot write " + path.string());
 }
 
 }  // namespace
@@ -104,8 +153,9 @@ void RunEngine(const EngineRequest& request) {
     if (settings.cluster_result.empty()) settings.cluster_result = clustering ? kClusterResultDefault : kPairListDefault;
 
     const fs::path out = MakeOutputDirectory(request.out_directory);
-    const fs::path result = out / settings.cluster_result;
+    const fs::path result = ResultPath(out, settings.cluster_result);
     RequireInputsOutside(request.inputs, out, fs::weakly_canonical(result));
+    RequireSpaceLeft(out);
 
     InputSpectra input;
     try {
@@ -121,6 +171,7 @@ void RunEngine(const EngineRequest& request) {
     if (clustering) {
         RequireUniqueNames(input);
         if (!request.keep_order) OrderForClustering(input);
+        RequireGroupsWithin(input, settings, request.max_group_size);
     }
 
     // The consensus step writes single spectra from memory when the data directory is not a
@@ -130,6 +181,8 @@ void RunEngine(const EngineRequest& request) {
     if (clustering && NeedsStaging(input, settings.consensus_type)) {
         try {
             staging.emplace(input);
+        } catch (const InputError&) {
+            throw;
         } catch (const std::runtime_error& error) {
             throw OutputError(error.what());
         }
@@ -158,7 +211,18 @@ void RunEngine(const EngineRequest& request) {
         }
         std::fflush(stdout);
     }
-    if (!fs::exists(result)) throw OutputError("the engine could not write " + result.string());
+    // The engine reports a file it cannot open only on the standard output, and does not
+    // check its writes: the files must be complete and the device must not have run full.
+    if (clustering) {
+        RequireClusterResult(result, input.spectra.size());
+    } else {
+        CountCompleteLines(result);
+        if (!request.shift_search) {
+            CountCompleteLines(out / "score.txt");
+            CountCompleteLines(out / "temp.temp");
+        }
+    }
+    RequireSpaceLeft(out);
 
     RunSummary summary;
     summary.command = request.command;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -7,6 +8,11 @@
 #include "RunSettings.h"
 
 namespace speclink::cli {
+
+/// Largest precursor group clustered by default. A group of n spectra takes n (n - 1) / 2
+/// scores and two score triangles of n (n + 1) bytes each: at this size 5e7 scores (minutes
+/// to tens of minutes) and 0.2 GB. Memory would allow far more; time is the bound.
+inline constexpr size_t kDefaultMaxGroupSize = 10000;
 
 /// A clustering or modification-search run of the command line: which inputs, where the
 /// results go, and how the spectra are read and ordered.
@@ -19,6 +25,8 @@ struct EngineRequest {
     bool shift_search = false;   ///< modification search: the whole-number shift search
     int threads = 1;             ///< worker threads of the engine; outputs do not depend on it
     std::string command;         ///< shown in the summary
+    /// Clustering: the largest precursor group run; a larger one is refused before any work.
+    size_t max_group_size = kDefaultMaxGroupSize;
 };
 
 /// Reads the inputs, runs the engine with the output directory as the working directory,

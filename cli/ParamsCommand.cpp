@@ -12,6 +12,7 @@
 
 #include "CommandErrors.h"
 #include "Commands.h"
+#include "OutputCheck.h"
 #include "RunSettings.h"
 
 namespace speclink::cli {
@@ -24,10 +25,24 @@ struct ParamsOptions {
     SettingOptions settings;
 };
 
+// Lines of every parameter file the library writes.
+constexpr size_t kParameterFileLines = 31;
+
+// The library does not check its single writes: a file cut short by a full device is found by
+// reading it back.
+void RequireComplete(const std::string& path, const std::string& shown) {
+    const size_t lines = CountCompleteLines(path);
+    if (lines != kParameterFileLines) {
+        throw OutputError("the parameter file " + shown + " is incomplete: " + std::to_string(lines) + " of " +
+                          std::to_string(kParameterFileLines) + " lines written (device full or file size limit?)");
+    }
+}
+
 // The library writes parameter files by path; standard output gets a temporary file's text.
 void WriteTo(const CPara& para, const std::string& output) {
     if (!output.empty()) {
         if (!para.WriteParaFile(output)) throw OutputError("cannot write the parameter file " + output);
+        RequireComplete(output, output);
         return;
     }
     std::string pattern = (std::filesystem::temp_directory_path() / "speclink-params-XXXXXX").string();
@@ -35,6 +50,12 @@ void WriteTo(const CPara& para, const std::string& output) {
     if (fd < 0) throw OutputError("cannot create a temporary file");
     ::close(fd);
     const bool written = para.WriteParaFile(pattern);
+    try {
+        if (written) RequireComplete(pattern, "(temporary copy for standard output)");
+    } catch (const OutputError&) {
+        std::filesystem::remove(pattern);
+        throw;
+    }
     std::cout << std::ifstream(pattern).rdbuf();
     std::filesystem::remove(pattern);
     if (!written) throw OutputError("cannot write the parameter file");

@@ -20,6 +20,7 @@ std::string SkipReasons(const ReadResult& result) {
     add(result.skipped_negative_charge, "negative charge");
     add(result.skipped_no_precursor, "without precursor");
     add(result.skipped_empty, "without peaks");
+    add(result.skipped_impossible_mass, "with an impossible precursor mass");
     return text;
 }
 

@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
+#include <iostream>
 #include <new>
 
 #include "CommandErrors.h"
@@ -37,6 +38,9 @@ int RunSpeclink(int argc, const char* const* argv) {
     AddScoreCommand(app);
     AddSimulateCommand(app);
 
+    // A standard output that failed in an earlier call in this process does not count here.
+    std::clearerr(stdout);
+    std::cout.clear();
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
@@ -54,6 +58,11 @@ int RunSpeclink(int argc, const char* const* argv) {
         return Fail(EXIT_INTERNAL, "out of memory");
     } catch (const std::exception& error) {
         return Fail(EXIT_INTERNAL, error.what());
+    }
+    // Results and summaries printed to a full device or a closed pipe are lost: say so.
+    std::cout.flush();
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0 || !std::cout) {
+        return Fail(EXIT_OUTPUT, "cannot write to the standard output");
     }
     return EXIT_OK;
 }

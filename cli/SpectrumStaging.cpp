@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "CommandErrors.h"
 #include "formats/DtaWriter.h"
 
 namespace speclink::cli {
@@ -21,6 +22,11 @@ SpectrumStaging::SpectrumStaging(const InputSpectra& input) {
             if (!input.sources[k].empty()) {
                 std::error_code ec;
                 fs::copy_file(input.sources[k], target, fs::copy_options::overwrite_existing, ec);
+                if (ec && !fs::exists(input.sources[k])) {
+                    throw InputError(input.sources[k].string() +
+                                     ": the input file vanished during the run (read, then removed before it "
+                                     "could be copied)");
+                }
                 if (ec) throw std::runtime_error(input.sources[k].string() + ": cannot stage a copy: " + ec.message());
             } else {
                 WriteDta(input.spectra[k], target.string());

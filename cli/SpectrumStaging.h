@@ -12,7 +12,8 @@ namespace speclink::cli {
 /// are; other records are written from memory. Removed with the object.
 class SpectrumStaging {
 public:
-    /// Throws std::runtime_error naming the file when a staged file cannot be written.
+    /// Throws std::runtime_error naming the file when a staged file cannot be written, and
+    /// InputError when a DTA input to copy has vanished since it was read.
     explicit SpectrumStaging(const InputSpectra& input);
     SpectrumStaging(const SpectrumStaging&) = delete;
     SpectrumStaging& operator=(const SpectrumStaging&) = delete;

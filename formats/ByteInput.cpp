@@ -41,7 +41,10 @@ bool ByteInput::FillRaw() {
     }
     const size_t got = std::fread(raw_.data() + raw_end_, 1, raw_.size() - raw_end_, file_.get());
     if (got == 0) {
-        if (std::ferror(file_.get())) throw FormatError(path_, "byte " + std::to_string(file_offset_), "read error");
+        if (std::ferror(file_.get())) {
+            throw FormatError(path_, "byte " + std::to_string(file_offset_),
+                              std::string("read error: ") + std::strerror(errno));
+        }
         file_end_ = true;
         return false;
     }

@@ -16,9 +16,11 @@ struct ReadResult {
     uint64_t skipped_negative_charge = 0;  ///< negative-mode precursor; [M+H]+ does not apply
     uint64_t skipped_no_precursor = 0;     ///< MS2 spectrum without a precursor m/z (mzML, mzXML)
     uint64_t skipped_empty = 0;            ///< no peaks
+    uint64_t skipped_impossible_mass = 0;  ///< [M+H]+ not a finite positive mass for a charge
 
     uint64_t skipped() const {
-        return skipped_not_ms2 + skipped_no_charge + skipped_negative_charge + skipped_no_precursor + skipped_empty;
+        return skipped_not_ms2 + skipped_no_charge + skipped_negative_charge + skipped_no_precursor + skipped_empty +
+               skipped_impossible_mass;
     }
 
     ReadResult& operator+=(const ReadResult& other) {
@@ -31,6 +33,7 @@ struct ReadResult {
         skipped_negative_charge += other.skipped_negative_charge;
         skipped_no_precursor += other.skipped_no_precursor;
         skipped_empty += other.skipped_empty;
+        skipped_impossible_mass += other.skipped_impossible_mass;
         return *this;
     }
 

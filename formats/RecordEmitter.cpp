@@ -1,6 +1,7 @@
 #include "formats/RecordEmitter.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "formats/ProtonMass.h"
 #include "formats/SpectrumNaming.h"
@@ -50,6 +51,15 @@ void RecordEmitter::Emit(SourceSpectrum&& spectrum) {
     }
     if (precursors.empty()) {
         ++result_.skipped_no_charge;
+        return;
+    }
+    // An m/z below the proton's, or so large that m/z times the charge overflows, gives no
+    // usable [M+H]+; precursor grouping and tolerances in ppm assume a positive mass.
+    const auto impossible = [](const Precursor& p) {
+        return !std::isfinite(p.mass) || p.mass <= 0.0 || !std::isfinite(p.mz) || p.mz <= 0.0;
+    };
+    if (std::any_of(precursors.begin(), precursors.end(), impossible)) {
+        ++result_.skipped_impossible_mass;
         return;
     }
 

@@ -19,7 +19,9 @@ using SpectrumSink = std::function<void(CSpectrum&&)>;
 ///   2. it has neither a precursor m/z nor a stated [M+H]+,
 ///   3. it has no peaks,
 ///   4. one of its charges is negative (negative mode: [M+H]+ does not apply),
-///   5. it has no charge other than 0 and the caller assigns none.
+///   5. it has no charge other than 0 and the caller assigns none,
+///   6. its [M+H]+ for one of its charges is not a finite positive mass (an m/z below the
+///      proton's, or an overflow).
 /// Otherwise it gives one record per charge: the file's non-zero charges, else the caller's.
 /// `precursor_mass` is the stated [M+H]+ as it stands, else MassFromMz(precursor m/z, charge);
 /// `precursor_mz` is the file's m/z, else MzFromMass of the stated mass.

@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(g++ cmake make pkg-config googletest libgtest-dev libbenchmark-dev librapidcheck-dev
-          libcli11-dev zlib1g-dev libexpat1-dev libmsnumpress-dev)
+          libcli11-dev zlib1g-dev libexpat1-dev libmsnumpress-dev clang libclang-rt-14-dev)
 
 missing=()
 for package in "${packages[@]}"; do

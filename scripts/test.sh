@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs every test twice: a plain optimised build, then a build under
-# AddressSanitizer + UndefinedBehaviorSanitizer (LeakSanitizer on). Any report fails.
+# AddressSanitizer + UndefinedBehaviorSanitizer (LeakSanitizer on). In between, a clang build
+# of the libFuzzer targets runs each for SPECLINK_FUZZ_SECONDS (default 20) from its seed
+# corpus, so that a regression on hostile input shows. Any report or finding fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -16,6 +18,9 @@ run_suite() {
 
 echo "== release build"
 run_suite build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+echo "== fuzz build (clang, libFuzzer + ASan + UBSan)"
+FUZZ_BUILD_DIR=build/fuzz scripts/fuzz.sh all "${SPECLINK_FUZZ_SECONDS:-20}"
 
 echo "== sanitizer build (ASan + UBSan + LSan)"
 export ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:abort_on_error=0:strict_string_checks=1

@@ -1,0 +1,67 @@
+#include "OutputCheck.h"
+
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <string>
+
+#include "CommandErrors.h"
+
+namespace speclink::cli {
+
+namespace fs = std::filesystem;
+
+void RequireSpaceLeft(const fs::path& directory) {
+    struct statvfs device {};
+    if (::statvfs(directory.c_str(), &device) != 0) {
+        throw OutputError("cannot check the free space of " + directory.string() + ": " + std::strerror(errno));
+    }
+    const bool root = ::geteuid() == 0;
+    const auto blocks = root ? device.f_bfree : device.f_bavail;
+    const auto entries = root ? device.f_ffree : device.f_favail;
+    // File systems without a fixed number of file entries report none in all.
+    const bool no_entries = device.f_files > 0 && entries == 0;
+    if (blocks == 0 || no_entries) {
+        throw OutputError("the device holding " + directory.string() + " is full (no free " +
+                          (blocks == 0 ? "space" : "file entries") +
+                          "); results written there are incomplete. Free some space and run again.");
+    }
+}
+
+size_t CountCompleteLines(const fs::path& file) {
+    std::error_code ec;
+    if (!fs::is_regular_file(file, ec)) {
+        throw OutputError("the engine could not write " + file.string() +
+                          (fs::exists(file, ec) ? " (a directory or other non-file stands there)" : ""));
+    }
+    std::ifstream in(file, std::ios::binary);
+    if (!in) throw OutputError("cannot read back " + file.string());
+    size_t lines = 0;
+    char last = '\n';
+    char buffer[1 << 16];
+    while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
+        const auto got = static_cast<size_t>(in.gcount());
+        for (size_t k = 0; k < got; ++k) lines += buffer[k] == '\n' ? 1 : 0;
+        last = buffer[got - 1];
+    }
+    if (in.bad()) throw OutputError("cannot read back " + file.string());
+    if (last != '\n') {
+        throw OutputError(file.string() + " ends in the middle of a line: the write was cut short "
+                          "(device full or file size limit?)");
+    }
+    return lines;
+}
+
+void RequireClusterResult(const fs::path& result, size_t spectra) {
+    const size_t lines = CountCompleteLines(result);
+    if (lines != spectra) {
+        throw OutputError("the cluster result file " + result.string() + " is incomplete: " + std::to_string(lines) +
+                          " of " + std::to_string(spectra) +
+                          " lines written (device full or file size limit?)");
+    }
+}
+
+}  // namespace speclink::cli

@@ -1,0 +1,12 @@
+// Fuzz target: the MGF reader on arbitrary file content.
+#include <cstddef>
+#include <cstdint>
+
+#include "FuzzSupport.h"
+#include "formats/MgfReader.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const auto& scratch = speclink::fuzz::Scratch();
+    speclink::fuzz::ReadChecked(scratch.Write("input.mgf", data, size), speclink::ReadMgf);
+    return 0;
+}

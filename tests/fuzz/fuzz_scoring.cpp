@@ -1,0 +1,134 @@
+// Fuzz target: peak selection and similarity scoring of arbitrary peak lists. The bytes are
+// decoded into the selection method and counts, the scoring method (0 to 7 and beyond), the
+// tolerance and its unit, the shift and two peak lists.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+
+#include "FuzzSupport.h"
+#include "params/Para.h"
+#include "peaks/PeakSelect.h"
+#include "scoring/Similarity.h"
+
+namespace {
+
+using speclink::Peak;
+using speclink::PeakList;
+
+constexpr size_t kMaxPeaks = 512;
+
+/// A value in one of several ranges: real-looking, tiny, huge, negative or zero. With
+/// `any` also infinities and NaN, which no reader hands on but a host may.
+double ConsumeValue(FuzzedDataProvider& in, double typical_max, bool any) {
+    switch (in.ConsumeIntegralInRange<int>(0, any ? 6 : 4)) {
+        case 0: return in.ConsumeFloatingPointInRange<double>(0.0, typical_max);
+        case 1: return static_cast<double>(in.ConsumeIntegralInRange<int>(0, 20)) * 0.25 + 100.0;
+        case 2: return in.ConsumeFloatingPointInRange<double>(-typical_max, typical_max);
+        case 3: return 0.0;
+        case 4: return in.ConsumeFloatingPoint<double>();
+        case 5: return std::numeric_limits<double>::infinity();
+        default: return std::numeric_limits<double>::quiet_NaN();
+    }
+}
+
+PeakList ConsumePeaks(FuzzedDataProvider& in, bool any) {
+    PeakList peaks(in.ConsumeIntegralInRange<size_t>(0, kMaxPeaks));
+    for (Peak& peak : peaks) {
+        peak.mz = ConsumeValue(in, 2000.0, any);
+        peak.intensity = ConsumeValue(in, 1e6, any);
+    }
+    return peaks;
+}
+
+/// Same peaks bit for bit (NaN included).
+bool Identical(const PeakList& a, const PeakList& b) {
+    return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(Peak)) == 0);
+}
+
+bool Finite(const PeakList& peaks) {
+    return std::all_of(peaks.begin(), peaks.end(),
+                       [](const Peak& p) { return std::isfinite(p.mz) && std::isfinite(p.intensity); });
+}
+
+/// Selection keeps a subset of the peaks, in ascending m/z.
+void CheckSelection(const PeakList& before, const PeakList& after) {
+    using speclink::fuzz::Require;
+    Require(after.size() <= before.size(), "selection added peaks");
+    if (!Finite(before)) return;
+    Require(std::is_sorted(after.begin(), after.end(), speclink::ByMzAscending), "selection not in m/z order");
+    for (const Peak& peak : after) {
+        Require(std::find(before.begin(), before.end(), peak) != before.end(), "selection made up a peak");
+    }
+}
+
+/// Inputs on which "Peak Count" reads before its second list: its neighbour search starts
+/// from the difference of a match and compares it with 10000.0 first, so a match whose m/z
+/// differ by 10000 or more (a tolerance that large, or a shift that large in the shifted walk)
+/// or a NaN m/z leaves the search without a step and the matched position at -1. Reported
+/// against the scorer; kept out of the fuzzing until it is fixed, so that the rest is explored.
+bool PeakCountReadsBeforeList(const PeakList& first, const PeakList& second, double tolerance) {
+    if (first.empty() || second.empty()) return false;
+    if (!std::isfinite(tolerance) || tolerance >= 10000.0 || !Finite(first) || !Finite(second)) return true;
+    const auto [low1, high1] = std::minmax_element(first.begin(), first.end(), speclink::ByMzAscending);
+    const auto [low2, high2] = std::minmax_element(second.begin(), second.end(), speclink::ByMzAscending);
+    return high1->mz - low2->mz >= 10000.0 || high2->mz - low1->mz >= 10000.0;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    using speclink::fuzz::Require;
+    FuzzedDataProvider in(data, size);
+    const auto select_method = static_cast<speclink::Peak_Select_Method>(in.ConsumeIntegralInRange<int>(-1, 4));
+    const int whole_top = in.ConsumeIntegralInRange<int>(-3, 80);
+    const int part_top = in.ConsumeIntegralInRange<int>(-2, 12);
+    const int part_width = in.ConsumeBool() ? in.ConsumeIntegralInRange<int>(-10, 300) : in.ConsumeIntegral<int>();
+    const auto method = static_cast<speclink::Similar_Method>(in.ConsumeIntegralInRange<int>(-2, 9));
+    const double tolerance = in.ConsumeBool() ? in.ConsumeFloatingPointInRange<double>(0.0, 1.0)
+                                              : ConsumeValue(in, 50.0, false);
+    const auto unit = static_cast<speclink::Tolerance_Type>(in.ConsumeIntegralInRange<int>(-1, 2));
+    const double shift = in.ConsumeBool() ? in.ConsumeFloatingPointInRange<double>(-250.0, 250.0)
+                                          : ConsumeValue(in, 1000.0, false);
+    const bool any_values = in.ConsumeIntegralInRange<int>(0, 7) == 0;
+    PeakList first = ConsumePeaks(in, any_values);
+    PeakList second = ConsumePeaks(in, any_values);
+
+    speclink::CPara para;
+    para.SetPeakSelect(select_method, whole_top, part_top, part_width);
+    para.SetSimilarMethod(method, tolerance, unit);
+
+    const PeakList first_raw = first;
+    const PeakList second_raw = second;
+    para.SelectPeak(first);
+    para.SelectPeak(second);
+    CheckSelection(first_raw, first);
+    CheckSelection(second_raw, second);
+
+    if (method == speclink::SIMILAR_PEAK_COUNT && PeakCountReadsBeforeList(first, second, tolerance)) return 0;
+    const PeakList first_selected = first;
+    const PeakList second_selected = second;
+    const double score = para.ComputeSimilarScore(first, second, shift);
+    Require(first.size() == first_selected.size() && second.size() == second_selected.size(),
+            "scoring changed the number of peaks");
+    if (method < 0 || method > 6) {
+        Require(score == 0.0 && Identical(first, first_selected) && Identical(second, second_selected),
+                "a method without a scoring operation scored or touched the lists");
+    }
+    // Non-negative, moderate intensities give a score between 0 and 1; "Peak Count" counts a
+    // matched peak of intensity 0.0 again in its shifted walk, so it may reach 2.
+    const auto moderate = [](const PeakList& peaks) {
+        return std::all_of(peaks.begin(), peaks.end(), [](const Peak& p) {
+            return std::isfinite(p.mz) && p.intensity >= 0.0 && p.intensity <= 1e6;
+        });
+    };
+    if (moderate(first) && moderate(second) && std::isfinite(tolerance) && std::isfinite(shift)) {
+        const double top = method == speclink::SIMILAR_PEAK_COUNT ? 2.0 : 1.0 + 1e-9;
+        Require(score >= 0.0 && score <= top, "score outside 0 to 1");
+    }
+    return 0;
+}
