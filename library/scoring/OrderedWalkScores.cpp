@@ -37,12 +37,15 @@ std::size_t NeighbourSearch(const PeakList& first, const PeakList& second, std::
                             double first_difference, double offset) {
     double e = first_difference;
     double best = 10000.0;
-    while (e < best) {
+    // j moves at least once, also when the first difference is 10000 or more (a tolerance or
+    // shift that large) or not a number, so that the matched peak j - 1 always exists. For
+    // every other difference the first test passes and this is the plain while loop.
+    do {
         best = e;
         ++j;
         if (j == second.size()) break;
         e = second[j].mz - first[i].mz - offset;
-    }
+    } while (e < best);
     return j;
 }
 
