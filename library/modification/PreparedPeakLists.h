@@ -12,8 +12,8 @@ namespace speclink {
 class CPeakSelect;
 
 /// One spectrum's peaks prepared for scoring: peak selection, then SqrtNormalize. The
-/// fields read for every pair come first.
-struct PreparedPeaks {
+/// fields read for every pair come first, within the first two cache lines of a record.
+struct alignas(64) PreparedPeaks {
     /// Sorting `ranked` once more leaves every peak where it is. The sort is an unstable
     /// std::sort whose moves depend only on the outcomes of its comparisons, so every
     /// later sort of a working copy gives `ranked` again, however often the copy has been

@@ -99,13 +99,14 @@ bool MatchIndexed(const IndexedPeakList& outer, const IndexedPeakList& inner, co
     } else {
         // Each inner peak looks up a = (b - offset) / scale within reach, line by line; the
         // pairs found are then decided in outer order.
+        const double* inner_mz = inner.mz().data();
         std::vector<Candidate>& candidates = scratch.candidates;
         candidates.clear();
         for (int w = 0; w < line_count; ++w) {
             const double offset = lines[w].offset;
             const double inverse = 1.0 / lines[w].scale;  // 1.0 or 0.5: exact
             for (std::size_t l = 0; l < inner_count; ++l) {
-                const double from = inner_peaks[l].mz - offset;
+                const double from = inner_mz[l] - offset;
                 const double low = (from - reach) * inverse;
                 const double high = (from + reach) * inverse;
                 if (!finder.MayHold(low, high)) continue;
