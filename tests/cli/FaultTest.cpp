@@ -30,14 +30,8 @@ using speclink::test::ReadFile;
 using speclink::test::TempDir;
 using speclink::test::WriteFile;
 using test::CommandOutcome;
+using test::kSmallMgf;
 using test::RunCommand;
-
-// Three spectra within 20 ppm of each other (one precursor group) and one apart.
-const char* const kSmallMgf =
-    "BEGIN IONS\nTITLE=a\nPEPMASS=500.25\nCHARGE=2+\nSCANS=1\n100 10\n200 20\n300 30\nEND IONS\n"
-    "BEGIN IONS\nTITLE=b\nPEPMASS=500.2501\nCHARGE=2+\nSCANS=2\n100 11\n200 19\n300 31\nEND IONS\n"
-    "BEGIN IONS\nTITLE=c\nPEPMASS=700.5\nCHARGE=2+\nSCANS=3\n150 5\n250 5\nEND IONS\n"
-    "BEGIN IONS\nTITLE=d\nPEPMASS=500.2502\nCHARGE=2+\nSCANS=4\n100 10\n200 21\n300 29\nEND IONS\n";
 
 // `count` spectra 1 Da apart, so that every one is a precursor group of its own; long titles
 // make the cluster result file long.
