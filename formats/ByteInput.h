@@ -22,7 +22,7 @@ class ByteInput {
 public:
     static constexpr size_t kBlockSize = 1 << 16;
 
-    /// Opens `path`; throws FormatError when it cannot be opened. `progress` (optional) is told
+    /// Opens `path`; throws std::system_error when it cannot be opened. `progress` (optional) is told
     /// every file byte read.
     explicit ByteInput(std::string path, ProgressCounter* progress = nullptr);
     ByteInput(const ByteInput&) = delete;

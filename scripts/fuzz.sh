@@ -17,8 +17,12 @@ if [ $# -ne 2 ] || ! [[ $2 =~ ^[0-9]+$ ]]; then
 fi
 target=$1
 seconds=$2
-build=${FUZZ_BUILD_DIR:-build/fuzz}
 source_dir=$(pwd)
+build=${FUZZ_BUILD_DIR:-build/fuzz}
+case $build in
+  /*) ;;
+  *) build="$source_dir/$build" ;;
+esac
 
 all_targets() {
   for source in tests/fuzz/fuzz_*.cpp; do
@@ -55,7 +59,7 @@ for name in $targets; do
   mkdir -p "$scratch/corpus" "$scratch/artifacts" "$scratch/tmp"
   echo "== fuzz_$name for ${seconds}s (scratch: $scratch)"
   status=0
-  (cd "$scratch" && TMPDIR="$scratch/tmp" "$source_dir/$build/tests/fuzz/fuzz_$name" \
+  (cd "$scratch" && TMPDIR="$scratch/tmp" "$build/tests/fuzz/fuzz_$name" \
       -max_total_time="$seconds" -print_final_stats=1 -close_fd_mask=1 -timeout=25 -rss_limit_mb=2048 \
       -max_len="$(max_len "$name")" -artifact_prefix="$scratch/artifacts/" \
       "$scratch/corpus" "$source_dir/tests/fuzz/corpus/$name") > "$scratch/log" 2>&1 || status=$?
