@@ -16,6 +16,7 @@
 #include "RunSummary.h"
 #include "ScopedWorkingDirectory.h"
 #include "SpectrumStaging.h"
+#include "consensus/RepresentativeSpectra.h"
 #include "modification/ModificationCluster.h"
 #include "scoring/Similarity.h"
 
@@ -195,6 +196,7 @@ void RunEngine(const EngineRequest& request) {
     CPara para;
     settings.Configure(para);
     para.engine->threads = request.threads;
+    if (para.representative_spectra != nullptr) para.representative_spectra->threads = request.threads;
     WriteParametersUsed(para, out / kParametersUsed, request, staging.has_value());
 
     RemoveIfPresent(result);

@@ -44,6 +44,10 @@ public:
     double consensus_fragment_tol;  ///< Da or ppm; stored for the parameter file
     Tolerance_Type consensus_fragment_tol_type;
     CSpectraProcess spectra_process;
+    /// Worker threads that make the consensus and single spectra; the files are written
+    /// on the caller's thread in the same order for every count. 1 (the default) makes
+    /// everything on the caller's thread.
+    int32_t threads = 1;
 };
 
 }  // namespace speclink

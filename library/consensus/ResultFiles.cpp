@@ -3,14 +3,16 @@
 #include <cstdio>
 #include <vector>
 
+#include "common/StdioFile.h"
 #include "consensus/RepresentativeSpectra.h"
-#include "consensus/TextOutputFile.h"
+#include "consensus/SpectrumText.h"
+#include "platform/FileSystem.h"
 
 namespace speclink {
 
 bool CRepresentativeSpectra::WriteClusterResult(const std::vector<CSpectrum>& spectra,
                                                 const ClusterLinkList& links) const {
-    const TextOutputFile file = OpenTextForWriting(spectra_process.cluster_result);
+    const StdioFile file = OpenStdioFile(spectra_process.cluster_result, "w");
     if (!file) return false;
 
     std::vector<bool> seen(links.size(), false);
@@ -31,10 +33,7 @@ bool CRepresentativeSpectra::WriteClusterResult(const std::vector<CSpectrum>& sp
 }
 
 void CRepresentativeSpectra::WriteSpectrumFile(const CSpectrum& spectrum, std::string path) {
-    const TextOutputFile file = OpenTextForWriting(path);
-    if (!file) return;
-    std::fprintf(file.get(), "%lf %d\n", spectrum.precursor_mass, spectrum.charge);
-    for (const Peak& peak : spectrum.peaks) std::fprintf(file.get(), "%lf %lf\n", peak.mz, peak.intensity);
+    platform::WriteFileReplacing(path, SpectrumFileText(spectrum));
 }
 
 }  // namespace speclink

@@ -10,7 +10,7 @@
 #include <set>
 #include <utility>
 
-#include "modification/StdioFile.h"
+#include "common/StdioFile.h"
 
 namespace speclink {
 

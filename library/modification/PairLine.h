@@ -3,7 +3,7 @@
 #include <string>
 
 #include "data/Spectrum.h"
-#include "modification/FormattedText.h"
+#include "common/FormattedText.h"
 
 namespace speclink {
 

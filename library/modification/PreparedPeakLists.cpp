@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <utility>
 
-#include "modification/InOrderWorkers.h"
+#include "common/InOrderWorkers.h"
 #include "peaks/PeakSelect.h"
 #include "peaks/SqrtNormalize.h"
 

@@ -9,15 +9,15 @@
 
 #include "data/SpectraProcess.h"
 #include "modification/BestWholeShift.h"
-#include "modification/FormattedText.h"
-#include "modification/InOrderWorkers.h"
+#include "common/FormattedText.h"
+#include "common/InOrderWorkers.h"
 #include "modification/MassWindowIndex.h"
 #include "modification/ModificationCluster.h"
 #include "modification/PairLine.h"
 #include "modification/PreparedPairScorer.h"
 #include "modification/PreparedPeakLists.h"
 #include "modification/RowPartners.h"
-#include "modification/StdioFile.h"
+#include "common/StdioFile.h"
 #include "scoring/Similarity.h"
 
 namespace speclink {

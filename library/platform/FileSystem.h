@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 // The few file-system calls the engines rely on. Each one reports nothing and never
 // throws: a failure shows only as a false result or a missing file.
@@ -17,6 +18,12 @@ void CreateDirectoryLevel(const std::string& path);
 
 /// Copies `source` to `target`, replacing an existing target; the outcome is ignored.
 void CopyFileReplacing(const std::string& source, const std::string& target);
+
+/// Writes `text` as the whole content of `path`, creating the file or replacing its
+/// content. False when the file cannot be opened; a write that fails after the open
+/// (a full device) leaves the file with what was written and still gives true, as a
+/// C stdio stream that is closed without checking would.
+bool WriteFileReplacing(const std::string& path, std::string_view text);
 
 /// `directory`, one '/', `name`. Nothing else is added or removed, so a directory that
 /// ends in '/' gets a second one. An empty directory gives the bare `name`, relative to

@@ -238,6 +238,7 @@ protected:
                 [&] { reference::ReferenceRun(engine, spectra, para.similarity, para.peak_select); });
         } else {
             para.engine->threads = threads;
+            para.representative_spectra->threads = threads;
             outputs.printed =
                 test::CaptureStdout([&] { para.engine->Run(spectra, para.similarity, para.peak_select); });
         }

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 #include <set>
+#include <string>
+#include <vector>
 
 #include "consensus/RepresentativeSpectra.h"
 #include "support/TestSupport.h"
@@ -158,6 +161,50 @@ TEST_F(ConsensusTest, SingleSpectraAreWrittenFromMemoryWhenTheDataDirectoryIsAFi
     const std::vector<CSpectrum> spectra = {Spectrum().Name("one.2.2.2.dta").Mass(500.5).Charge(2).Peak(100.0, 5.0)};
     builder_.GenerateConsensusSpectra(spectra, {{0, -1}});
     EXPECT_EQ(Out("one.2.2.2.dta"), "500.500000 2\n100.000000 5.000000\n");
+}
+
+// Hundreds of clusters and single spectra, written from memory on worker threads, with
+// names that collide: a single spectrum named like a consensus spectrum, and clusters whose
+// names have no labels. Every thread count leaves the files a sequential run leaves.
+TEST_F(ConsensusTest, WorkerThreadsLeaveTheFilesOfASequentialRun) {
+    test::WriteFile(dir_.path() / "spectra.mgf", "not a directory\n");
+    builder_.spectra_process.data_directory = dir_ / "spectra.mgf";
+    std::vector<CSpectrum> spectra;
+    ClusterLinkList links;
+    // Cluster c of three members (names with labels, or none for every fifth one), then
+    // a single spectrum; the single spectrum of round 7 takes the name of cluster 3.
+    for (int c = 0; c < 300; ++c) {
+        const int32_t first = static_cast<int32_t>(spectra.size());
+        for (int m = 0; m < 3; ++m) {
+            const std::string scan = std::to_string(3 * c + m);
+            const std::string name = c % 5 == 0 ? "plain" + scan + ".dta" : "r." + scan + "." + scan + ".2.dta";
+            spectra.push_back(Spectrum().Name(name).Mass(500.0 + c + 0.1 * m).Charge(2).Peak(100.0 + m, 1.0 + c));
+            links.push_back({first, m < 2 ? first + m + 1 : -1});
+        }
+        const int32_t single = static_cast<int32_t>(spectra.size());
+        const std::string name = c == 7 ? "9.2-10.2-11.2.dta" : "s." + std::to_string(c) + ".1.1.dta";
+        spectra.push_back(Spectrum().Name(name).Mass(2000.0 + c).Charge(1).Peak(50.0, 2.0));
+        links.push_back({single, -1});
+    }
+
+    std::map<std::string, std::string> sequential;
+    for (const int threads : {1, 2, 4}) {
+        fs::remove_all(dir_.path() / "out");
+        builder_.threads = threads;
+        builder_.GenerateConsensusSpectra(spectra, links);
+        std::map<std::string, std::string> files;
+        for (const std::string& name : OutFiles()) files[name] = Out(name);
+        if (threads == 1) {
+            sequential = files;
+            continue;
+        }
+        EXPECT_EQ(files, sequential) << threads << " threads";
+    }
+    // 300 single spectra, 240 labelled clusters (one of them sharing its name with a
+    // single spectrum), one file for the 60 unlabelled ones: the last of them.
+    EXPECT_EQ(sequential.size(), 300U + 240U - 1U + 1U);
+    EXPECT_EQ(sequential["9.2-10.2-11.2.dta"], "503.100000 2\n100.000000 4.000000\n");
+    EXPECT_EQ(sequential["--.dta"].substr(0, 13), "795.100000 2\n");
 }
 
 TEST_F(ConsensusTest, ConsensusTypeOneCopiesRepresentativesOnly) {

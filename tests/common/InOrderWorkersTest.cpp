@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "modification/InOrderWorkers.h"
+#include "common/InOrderWorkers.h"
 
 namespace speclink {
 namespace {

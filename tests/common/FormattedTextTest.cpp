@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "modification/FormattedText.h"
+#include "common/FormattedText.h"
 
 namespace speclink {
 namespace {
