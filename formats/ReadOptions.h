@@ -14,6 +14,9 @@ struct ReadOptions {
     /// Called as the input is consumed with (bytes read, total bytes) of the files of the run,
     /// counted in file bytes (compressed bytes for gzip files).
     std::function<void(uint64_t bytes_read, uint64_t total_bytes)> progress;
+    /// Threads that parse the spectra of MGF files while the file is read; 1 parses them on
+    /// the caller's thread. Records, counts and errors are the same for every count.
+    int threads = 1;
 };
 
 }  // namespace speclink

@@ -85,4 +85,9 @@ void RecordEmitter::Emit(SourceSpectrum&& spectrum) {
     }
 }
 
+void RecordEmitter::Forward(const ReadResult& counted, std::vector<CSpectrum>&& records) {
+    result_ += counted;
+    for (CSpectrum& record : records) sink_(std::move(record));
+}
+
 }  // namespace speclink

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "data/Spectrum.h"
 #include "formats/ReadOptions.h"
@@ -31,6 +32,17 @@ public:
         : base_name_(std::move(base_name)), options_(options), result_(result), sink_(sink) {}
 
     void Emit(SourceSpectrum&& spectrum);
+
+    /// An emitter with the same naming and options that counts into `result` and hands its
+    /// records to `sink`: records made on another thread, passed on later by Forward.
+    RecordEmitter Redirected(ReadResult& result, const SpectrumSink& sink) const {
+        return RecordEmitter(base_name_, options_, result, sink);
+    }
+
+    /// Counts what a redirected emitter counted and hands its records on, in order.
+    void Forward(const ReadResult& counted, std::vector<CSpectrum>&& records);
+
+    const ReadOptions& options() const { return options_; }
 
 private:
     std::string base_name_;

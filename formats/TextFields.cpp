@@ -51,6 +51,20 @@ std::vector<std::string_view> SplitFields(std::string_view line) {
     return fields;
 }
 
+size_t SplitFields(std::string_view line, std::span<std::string_view> fields) {
+    size_t count = 0;
+    size_t i = 0;
+    while (i < line.size()) {
+        while (i < line.size() && IsBlank(line[i])) ++i;
+        const size_t start = i;
+        while (i < line.size() && !IsBlank(line[i])) ++i;
+        if (i == start) continue;
+        if (count < fields.size()) fields[count] = line.substr(start, i - start);
+        ++count;
+    }
+    return count;
+}
+
 namespace {
 
 std::optional<int> ParseCharge(std::string_view token) {

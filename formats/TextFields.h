@@ -1,6 +1,7 @@
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -16,6 +17,10 @@ std::string_view Trim(std::string_view text);
 
 /// The tokens of a line separated by runs of spaces and tabs.
 std::vector<std::string_view> SplitFields(std::string_view line);
+
+/// The same tokens, written into `fields` as far as they fit (peak lines, without an
+/// allocation per line); gives how many tokens the line has, which may be more.
+size_t SplitFields(std::string_view line, std::span<std::string_view> fields);
 
 /// A charge or list of charges as spectrum files write them: "2", "2+", "+2", "2.0+", "1-",
 /// "-1", lists joined by commas or " and " ("2+ and 3+", "2,3"). Empty when not one of these.

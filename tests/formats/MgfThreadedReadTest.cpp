@@ -1,0 +1,153 @@
+// MGF files parsed on worker threads give the records, counts and first error of a read on
+// one thread.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "FormatsTestHelpers.h"
+
+namespace speclink::test {
+namespace {
+
+constexpr int kThreadCounts[] = {2, 4};
+
+// A file of `count` spectra in the variants readers meet: header CHARGE lines between
+// spectra that change the default, spectra with and without their own charge, scans from
+// SCANS, titles or positions, comments, blank lines, CRLF line ends, keywords in lower
+// case, spectra that are skipped (no peaks, charge 0), and now and then (3 in 1000) one
+// spectrum of 20 000 peaks, larger than a piece of work. Returns the lines, without line ends.
+std::vector<std::string> MgfLines(size_t count, uint64_t seed) {
+    std::mt19937_64 random(seed);
+    const auto chance = [&random](int percent) { return static_cast<int>(random() % 100) < percent; };
+    std::vector<std::string> lines = {"# made for the threaded read test", "CHARGE=2+"};
+    for (size_t s = 0; s < count; ++s) {
+        if (chance(3)) lines.push_back("CHARGE=" + std::to_string(1 + random() % 4) + "+");
+        if (chance(5)) lines.emplace_back("");
+        lines.emplace_back(chance(10) ? "begin ions" : "BEGIN IONS");
+        if (chance(70)) lines.push_back("TITLE=run." + std::to_string(1000 + s) + "." + std::to_string(1000 + s) + ".2");
+        if (chance(20)) lines.push_back("SCANS=" + std::to_string(5000 + s));
+        lines.push_back("PEPMASS=" + std::to_string(400.0 + static_cast<double>(random() % 100000) / 97.0) +
+                        (chance(30) ? " 1234.5" : ""));
+        if (chance(60)) lines.push_back(chance(5) ? "CHARGE=0" : "CHARGE=" + std::to_string(1 + random() % 3) + "+");
+        if (chance(10)) lines.emplace_back("; a comment inside");
+        const size_t peaks = random() % 1000 < 3 ? 20000 : chance(3) ? 0 : 5 + random() % 60;
+        for (size_t p = 0; p < peaks; ++p) {
+            std::string line = std::to_string(100.0 + static_cast<double>(random() % 1000000) / 1000.0) +
+                               (chance(10) ? "\t" : " ") + std::to_string(static_cast<double>(random() % 10000));
+            if (chance(2)) line += " 1+";
+            lines.push_back(std::move(line));
+        }
+        lines.emplace_back(chance(10) ? "end ions" : "END IONS");
+    }
+    return lines;
+}
+
+std::string Joined(const std::vector<std::string>& lines, bool crlf) {
+    std::string text;
+    for (const std::string& line : lines) text += line + (crlf ? "\r\n" : "\n");
+    return text;
+}
+
+ReadOptions WithThreads(int threads) {
+    ReadOptions options;
+    options.threads = threads;
+    return options;
+}
+
+TEST(MgfThreadedRead, SameRecordsAndCountsAsOneThread) {
+    TempDir dir;
+    for (const uint64_t seed : {1u, 2u}) {
+        WriteFile(dir / "t.mgf", Joined(MgfLines(2500, seed), seed == 2));
+        const ReadOutcome sequential = ReadPath(dir / "t.mgf");
+        ASSERT_GT(sequential.result.records, 1500u);
+        ASSERT_GT(sequential.result.skipped(), 0u);
+        for (const int threads : kThreadCounts) {
+            const ReadOutcome threaded = ReadPath(dir / "t.mgf", WithThreads(threads));
+            EXPECT_EQ(threaded.result, sequential.result) << seed << ", " << threads << " threads";
+            ASSERT_EQ(threaded.records.size(), sequential.records.size()) << seed << ", " << threads << " threads";
+            for (size_t k = 0; k < threaded.records.size(); ++k) {
+                SCOPED_TRACE("record " + std::to_string(k));
+                ExpectSameRecord(threaded.records[k], sequential.records[k]);
+            }
+        }
+    }
+}
+
+// One fault placed at random lines of a large file: every thread count reports the error a
+// read on one thread reports, however far the faulty line lies from a piece's border.
+TEST(MgfThreadedRead, SameFirstErrorAsOneThread) {
+    TempDir dir;
+    const std::vector<std::string> clean = MgfLines(1200, 7);
+    const std::vector<std::string> faults = {
+        "100 x",                        // peak that does not parse
+        "BEGIN IONS",                   // inside a spectrum: missing END IONS; outside: fine
+        "END IONS",                     // outside a spectrum: without BEGIN IONS
+        "hello world",                  // neither a peak nor a header line
+        "CHARGE=two",                   // in a header or a spectrum
+        std::string(70000, '1'),        // longer than any line may be
+        std::string("1\0 2", 4),        // binary data
+    };
+    std::mt19937_64 random(11);
+    for (int round = 0; round < 28; ++round) {
+        std::vector<std::string> lines = clean;
+        const size_t at = random() % lines.size();
+        const std::string& fault = faults[static_cast<size_t>(round) % faults.size()];
+        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), fault);
+        // Every other round a second, later fault (past the end of the spectrum holding the
+        // first one) must not win over the first.
+        if (round % 2 == 1) {
+            const size_t later = std::min(lines.size(), at + 3000);
+            lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(later), "hello world");
+        }
+        // Every third round the file ends inside a spectrum.
+        if (round % 3 == 2) lines.resize(lines.size() - 3);
+        WriteFile(dir / "t.mgf", Joined(lines, false));
+        std::string sequential;
+        try {
+            ReadPath(dir / "t.mgf");
+        } catch (const FormatError& error) {
+            sequential = error.what();
+        }
+        for (const int threads : kThreadCounts) {
+            std::string threaded;
+            try {
+                ReadPath(dir / "t.mgf", WithThreads(threads));
+            } catch (const FormatError& error) {
+                threaded = error.what();
+            }
+            EXPECT_EQ(threaded, sequential) << "round " << round << ", fault at line " << at + 1 << ", " << threads
+                                            << " threads";
+        }
+    }
+}
+
+// A spectrum too large for a piece of work is parsed as it is read; an error in it, or in
+// a spectrum before it that is still waiting to be parsed, is reported at its line.
+TEST(MgfThreadedRead, ErrorsAroundALargeSpectrumAreFoundWhereTheyAre) {
+    TempDir dir;
+    std::vector<std::string> large = {"BEGIN IONS", "PEPMASS=500", "CHARGE=2+"};
+    for (int p = 0; p < 30000; ++p) large.push_back(std::to_string(100 + p % 1000) + ".5 " + std::to_string(p));
+    large.emplace_back("END IONS");
+
+    std::vector<std::string> inside = large;
+    inside[25000] = "100 -5";
+    WriteFile(dir / "inside.mgf", Joined(inside, false));
+
+    std::vector<std::string> before = {"BEGIN IONS", "PEPMASS=400", "100 x", "END IONS"};
+    before.insert(before.end(), large.begin(), large.end());
+    WriteFile(dir / "before.mgf", Joined(before, false));
+
+    for (const int threads : {1, 2}) {
+        EXPECT_EQ(FormatErrorOf(dir / "inside.mgf", WithThreads(threads)),
+                  dir / "inside.mgf:25001: peak intensity must be a finite number of at least 0");
+        EXPECT_EQ(FormatErrorOf(dir / "before.mgf", WithThreads(threads)),
+                  dir / "before.mgf:3: expected a number for the peak intensity, found 'x'");
+    }
+}
+
+}  // namespace
+}  // namespace speclink::test
