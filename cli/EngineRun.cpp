@@ -62,14 +62,17 @@ std::map<std::string, fs::file_time_type> Snapshot(const fs::path& directory) {
     return files;
 }
 
-size_t CountChanged(const std::map<std::string, fs::file_time_type>& before,
-                    const std::map<std::string, fs::file_time_type>& after) {
-    size_t changed = 0;
-    for (const auto& [name, time] : after) {
-        const auto old = before.find(name);
-        if (old == before.end() || old->second != time) ++changed;
+// Files of the output directory that are new or changed since `before`; only files that
+// were there before need their times looked up.
+size_t CountWritten(const std::map<std::string, fs::file_time_type>& before, const fs::path& directory) {
+    size_t written = 0;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(directory, ec)) {
+        if (!entry.is_regular_file(ec)) continue;
+        const auto old = before.find(entry.path().filename().string());
+        if (old == before.end() || old->second != entry.last_write_time(ec)) ++written;
     }
-    return changed;
+    return written;
 }
 
 bool NeedsStaging(const InputSpectra& input, Representative_Spectra consensus_type) {
@@ -160,7 +163,7 @@ void RunEngine(const EngineRequest& request) {
 
     InputSpectra input;
     try {
-        input = ReadInputs(request.inputs, request.assign_charges);
+        input = ReadInputs(request.inputs, request.assign_charges, request.threads);
     } catch (const std::system_error& error) {
         throw InputError(error.what());
     }
@@ -232,7 +235,7 @@ void RunEngine(const EngineRequest& request) {
     summary.spectra = input.spectra.size();
     summary.out_directory = out;
     summary.result = result;
-    summary.files_written = CountChanged(before, Snapshot(out));
+    summary.files_written = CountWritten(before, out);
     summary.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     if (clustering) {
         summary.AddClusters();

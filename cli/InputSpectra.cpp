@@ -1,8 +1,8 @@
 #include "InputSpectra.h"
 
 #include <algorithm>
-#include <numeric>
 #include <stdexcept>
+#include <string_view>
 #include <system_error>
 #include <unordered_map>
 
@@ -28,17 +28,31 @@ uint64_t SizeOf(const std::string& path) {
     return ec ? 0 : size;
 }
 
-// The file a record can be copied from unchanged: only DTA inputs have one.
-fs::path VerbatimSource(const fs::path& input, const CSpectrum& record) {
-    std::error_code ec;
-    if (fs::is_directory(input, ec)) return input / record.file_name;
-    if (input.filename() == record.file_name) return input;
-    return {};
-}
+// Where the records of one input can be copied from unchanged: only DTA inputs have such
+// files, a directory of them or a single one.
+class VerbatimSources {
+public:
+    explicit VerbatimSources(const fs::path& input) : input_(input), file_name_(input.filename().string()) {
+        std::error_code ec;
+        is_directory_ = fs::is_directory(input, ec);
+    }
+
+    fs::path For(const CSpectrum& record) const {
+        if (is_directory_) return input_ / record.file_name;
+        if (record.file_name == file_name_) return input_;
+        return {};
+    }
+
+private:
+    fs::path input_;
+    std::string file_name_;
+    bool is_directory_ = false;
+};
 
 }  // namespace
 
-InputSpectra ReadInputs(const std::vector<std::string>& paths, const std::vector<int>& assign_charges) {
+InputSpectra ReadInputs(const std::vector<std::string>& paths, const std::vector<int>& assign_charges,
+                        int threads) {
     InputSpectra input;
     uint64_t total = 0;
     for (const std::string& path : paths) total += SizeOf(path);
@@ -47,10 +61,11 @@ InputSpectra ReadInputs(const std::vector<std::string>& paths, const std::vector
     for (const std::string& path : paths) {
         ReadOptions options;
         options.assign_charges = assign_charges;
+        options.threads = threads;
         options.progress = [&](uint64_t done, uint64_t) { bar.Update(finished_bytes + done, total); };
-        const fs::path input_path(path);
+        const VerbatimSources verbatim(path);
         const ReadResult result = ReadSpectra(path, options, [&](CSpectrum&& record) {
-            input.sources.push_back(VerbatimSource(input_path, record));
+            input.sources.push_back(verbatim.For(record));
             input.spectra.push_back(std::move(record));
         });
         finished_bytes += SizeOf(path);
@@ -61,34 +76,50 @@ InputSpectra ReadInputs(const std::vector<std::string>& paths, const std::vector
 }
 
 void OrderForClustering(InputSpectra& input) {
-    std::vector<size_t> order(input.spectra.size());
-    std::iota(order.begin(), order.end(), size_t{0});
-    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
-        const CSpectrum& x = input.spectra[a];
-        const CSpectrum& y = input.spectra[b];
+    // Sorting compact keys keeps the comparisons in cache.
+    struct Key {
+        int32_t charge;
+        double precursor_mass;
+        size_t index;
+    };
+    std::vector<Key> keys;
+    keys.reserve(input.spectra.size());
+    for (size_t k = 0; k < input.spectra.size(); ++k) {
+        keys.push_back({input.spectra[k].charge, input.spectra[k].precursor_mass, k});
+    }
+    std::stable_sort(keys.begin(), keys.end(), [](const Key& x, const Key& y) {
         if (x.charge != y.charge) return x.charge < y.charge;
         return x.precursor_mass < y.precursor_mass;
     });
-    std::vector<CSpectrum> spectra;
-    std::vector<fs::path> sources;
-    spectra.reserve(order.size());
-    sources.reserve(order.size());
-    for (const size_t k : order) {
-        spectra.push_back(std::move(input.spectra[k]));
-        sources.push_back(std::move(input.sources[k]));
+    // Position k takes the record at keys[k].index: each cycle of that permutation is
+    // rotated in place, so the records move once and no second list is allocated.
+    std::vector<bool> placed(keys.size(), false);
+    for (size_t start = 0; start < keys.size(); ++start) {
+        if (placed[start]) continue;
+        CSpectrum spectrum = std::move(input.spectra[start]);
+        fs::path source = std::move(input.sources[start]);
+        size_t k = start;
+        while (keys[k].index != start) {
+            input.spectra[k] = std::move(input.spectra[keys[k].index]);
+            input.sources[k] = std::move(input.sources[keys[k].index]);
+            placed[k] = true;
+            k = keys[k].index;
+        }
+        input.spectra[k] = std::move(spectrum);
+        input.sources[k] = std::move(source);
+        placed[k] = true;
     }
-    input.spectra = std::move(spectra);
-    input.sources = std::move(sources);
 }
 
 void RequireUniqueNames(const InputSpectra& input) {
-    std::unordered_map<std::string, size_t> seen;
+    std::unordered_map<std::string_view, size_t> seen;
+    seen.reserve(input.spectra.size());
     for (size_t k = 0; k < input.spectra.size(); ++k) {
-        const auto [where, fresh] = seen.emplace(input.spectra[k].file_name, k);
+        const std::string& name = input.spectra[k].file_name;
+        const auto [where, fresh] = seen.emplace(name, k);
         if (!fresh)
-            throw std::runtime_error("two spectra are both named '" + input.spectra[k].file_name +
-                                     "' (records " + std::to_string(where->second + 1) + " and " +
-                                     std::to_string(k + 1) +
+            throw std::runtime_error("two spectra are both named '" + name + "' (records " +
+                                     std::to_string(where->second + 1) + " and " + std::to_string(k + 1) +
                                      "); their output files would overwrite each other. Rename one input file.");
     }
 }

@@ -26,8 +26,10 @@ struct InputSpectra {
 /// Reads every input (file or directory of DTA files, gzip or not) in the given order.
 /// `assign_charges` gives charges to spectra that carry none (one record per charge); when
 /// empty such spectra are skipped and counted. Throws FormatError or std::runtime_error
-/// naming the file. Shows a progress bar on a terminal.
-InputSpectra ReadInputs(const std::vector<std::string>& paths, const std::vector<int>& assign_charges);
+/// naming the file. Shows a progress bar on a terminal. MGF files are parsed on `threads`
+/// threads while they are read; the result is the same for every count.
+InputSpectra ReadInputs(const std::vector<std::string>& paths, const std::vector<int>& assign_charges,
+                        int threads = 1);
 
 /// Orders the records for the clustering sweep: by charge, then precursor mass; records
 /// that compare equal keep their input order.
