@@ -208,6 +208,7 @@ void BM_Run(benchmark::State& state) {
     para.SetSimilarMethod(SIMILAR_DOT_PRODUCT, 0.5, TOLERANCE_DA);
     para.SetPeakSelect(PEAK_SELECT_PART_THEN_WHOLE_TOP, 50, 5, 100);
     para.engine->threads = static_cast<int32_t>(state.range(1));
+    para.representative_spectra->threads = static_cast<int32_t>(state.range(1));
 
     for (auto _ : state) {
         state.PauseTiming();
@@ -230,6 +231,8 @@ BENCHMARK(BM_Run)
     ->Args({20000, 2, 3})
     ->Args({100000, 1, 3})
     ->Args({100000, 2, 3})
+    ->Args({100000, 1, CONSENSUS_SPECTRA})
+    ->Args({100000, 2, CONSENSUS_SPECTRA})
     ->Unit(benchmark::kMillisecond);
 
 }  // namespace
