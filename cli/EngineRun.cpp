@@ -161,12 +161,17 @@ void RunEngine(const EngineRequest& request) {
     RequireInputsOutside(request.inputs, out, fs::weakly_canonical(result));
     RequireSpaceLeft(out);
 
+    const auto seconds_since = [](std::chrono::steady_clock::time_point start) {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    };
     InputSpectra input;
+    const auto reading_started = std::chrono::steady_clock::now();
     try {
         input = ReadInputs(request.inputs, request.assign_charges, request.threads);
     } catch (const std::system_error& error) {
         throw InputError(error.what());
     }
+    const double reading_seconds = seconds_since(reading_started);
     if (input.spectra.empty()) {
         std::string counts;
         for (const InputFileReport& file : input.files) counts += "\n  " + DescribeRead(file);
@@ -205,6 +210,7 @@ void RunEngine(const EngineRequest& request) {
     RemoveIfPresent(result);
     if (!clustering && !request.shift_search) RemoveIfPresent(out / "temp.temp");
     const auto before = Snapshot(out);
+    const auto engine_started = std::chrono::steady_clock::now();
     {
         const ScopedWorkingDirectory in_output(out);
         const ElapsedTicker ticker(clustering ? "clustering" : "searching pairs");
@@ -216,6 +222,7 @@ void RunEngine(const EngineRequest& request) {
         }
         std::fflush(stdout);
     }
+    const double engine_seconds = seconds_since(engine_started);
     // The engine reports a file it cannot open only on the standard output, and does not
     // check its writes: the files must be complete and the device must not have run full.
     if (clustering) {
@@ -236,7 +243,9 @@ void RunEngine(const EngineRequest& request) {
     summary.out_directory = out;
     summary.result = result;
     summary.files_written = CountWritten(before, out);
-    summary.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    summary.seconds = seconds_since(started);
+    summary.reading_seconds = reading_seconds;
+    summary.engine_seconds = engine_seconds;
     if (clustering) {
         summary.AddClusters();
     } else {

@@ -70,7 +70,8 @@ void RunSummary::AddPairs(const std::filesystem::path& mass_differences) {
 }
 
 void RunSummary::Print() const {
-    std::printf("speclink %s: %zu spectra in %.2f s\n", command.c_str(), spectra, seconds);
+    std::printf("speclink %s: %zu spectra in %.2f s (reading %.2f s, %s %.2f s)\n", command.c_str(), spectra, seconds,
+                reading_seconds, clustering ? "clustering" : "searching", engine_seconds);
     for (const InputFileReport& file : files) std::printf("  %s\n", DescribeRead(file).c_str());
     if (clustering) {
         std::printf("  clusters: %zu, of which %zu with two or more spectra (largest %zu) and %zu single spectra\n",

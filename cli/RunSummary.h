@@ -22,6 +22,8 @@ struct RunSummary {
     std::filesystem::path result;
     size_t files_written = 0;
     double seconds = 0.0;
+    double reading_seconds = 0.0;  ///< of `seconds`, reading the inputs
+    double engine_seconds = 0.0;   ///< of `seconds`, the engine's run
 
     // Clustering: from the cluster result file.
     bool clustering = false;
