@@ -1,8 +1,10 @@
 // The cluster result file and the single-spectrum file.
 
 #include <cstdio>
+#include <string>
 #include <vector>
 
+#include "common/FormattedText.h"
 #include "common/StdioFile.h"
 #include "consensus/RepresentativeSpectra.h"
 #include "consensus/SpectrumText.h"
@@ -15,6 +17,10 @@ bool CRepresentativeSpectra::WriteClusterResult(const std::vector<CSpectrum>& sp
     const StdioFile file = OpenStdioFile(spectra_process.cluster_result, "w");
     if (!file) return false;
 
+    // Lines as "%d,%s,%d,%lf\n" writes them, made in memory and written a block at a time.
+    constexpr size_t kBlockBytes = 1 << 20;
+    const FixedPointWriter writer;
+    std::string block;
     std::vector<bool> seen(links.size(), false);
     int32_t line_number = 1;
     int32_t cluster_number = 1;
@@ -22,13 +28,24 @@ bool CRepresentativeSpectra::WriteClusterResult(const std::vector<CSpectrum>& sp
         if (seen[first]) continue;
         for (int32_t member = static_cast<int32_t>(first); member != -1; member = links[member].next) {
             const CSpectrum& spectrum = spectra[member];
-            std::fprintf(file.get(), "%d,%s,%d,%lf\n", line_number, spectrum.file_name.c_str(), cluster_number,
-                         spectrum.precursor_mass);
+            block += std::to_string(line_number);
+            block += ',';
+            AppendCString(block, spectrum.file_name);
+            block += ',';
+            block += std::to_string(cluster_number);
+            block += ',';
+            writer.Append(block, spectrum.precursor_mass, 6);
+            block += '\n';
+            if (block.size() >= kBlockBytes) {
+                std::fwrite(block.data(), 1, block.size(), file.get());
+                block.clear();
+            }
             seen[member] = true;
             ++line_number;
         }
         ++cluster_number;
     }
+    std::fwrite(block.data(), 1, block.size(), file.get());
     return true;
 }
 
