@@ -58,13 +58,32 @@ InputSpectra ReadInputs(const std::vector<std::string>& paths, const std::vector
     for (const std::string& path : paths) total += SizeOf(path);
     ProgressBar bar("reading");
     uint64_t finished_bytes = 0;
+    uint64_t bytes_read = 0;
+    // When the lists are full they grow to twice the number of records the bytes read so
+    // far promise for the whole input, rather than to twice their size: every growth moves
+    // all records and touches fresh memory on the thread that takes the records over, while
+    // room that is never used costs address space only. (The bytes read run ahead of the
+    // records handed over while pieces are being parsed, so the promise is low at first.)
+    const auto make_room = [&] {
+        const size_t size = input.spectra.size();
+        if (size < input.spectra.capacity() || size < 1024 || bytes_read == 0) return;
+        const double expected = static_cast<double>(size) * static_cast<double>(total) /
+                                static_cast<double>(bytes_read) * 2.0;
+        const size_t capacity = std::clamp(static_cast<size_t>(expected), 2 * size, 256 * size);
+        input.spectra.reserve(capacity);
+        input.sources.reserve(capacity);
+    };
     for (const std::string& path : paths) {
         ReadOptions options;
         options.assign_charges = assign_charges;
         options.threads = threads;
-        options.progress = [&](uint64_t done, uint64_t) { bar.Update(finished_bytes + done, total); };
+        options.progress = [&](uint64_t done, uint64_t) {
+            bytes_read = finished_bytes + done;
+            bar.Update(bytes_read, total);
+        };
         const VerbatimSources verbatim(path);
         const ReadResult result = ReadSpectra(path, options, [&](CSpectrum&& record) {
+            make_room();
             input.sources.push_back(verbatim.For(record));
             input.spectra.push_back(std::move(record));
         });
