@@ -79,9 +79,10 @@ struct ParsedChunk {
 class SpectrumParser {
 public:
     SpectrumParser(const std::string& path, const SpectrumLines& spectrum)
-        : path_(path), line_number_(spectrum.begin_line), index_(spectrum.index) {
-        default_charges_ = spectrum.default_charges;
-    }
+        : path_(path),
+          line_number_(spectrum.begin_line),
+          index_(spectrum.index),
+          default_charges_(spectrum.default_charges) {}
 
     // Takes the spectrum's next line; true when it ends the spectrum ("END IONS").
     bool Line(std::string_view raw) {

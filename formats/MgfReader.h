@@ -24,6 +24,9 @@ namespace speclink {
 /// Errors (FormatError with the line): lines outside these forms, a missing "END IONS" or
 /// "BEGIN IONS", a spectrum without PEPMASS, a number that does not parse, a non-finite or
 /// non-positive m/z, a negative or non-finite intensity.
+///
+/// With ReadOptions::threads above 1 the spectra are parsed on worker threads while the file
+/// is read; the records, counts and the error raised are those of a read on one thread.
 void ReadMgf(ByteInput& input, RecordEmitter& emitter);
 
 }  // namespace speclink

@@ -17,21 +17,35 @@ std::string_view WithoutPlus(std::string_view token) {
 
 }  // namespace
 
-std::optional<double> ParseDouble(std::string_view token) {
+namespace {
+
+// A whole number or a floating-point number filling all of `token` (a leading '+' allowed).
+template <typename Number>
+std::optional<Number> ParseNumber(std::string_view token) {
     token = WithoutPlus(token);
-    double value = 0.0;
+    Number value{};
     const auto [end, error] = std::from_chars(token.data(), token.data() + token.size(), value);
     if (token.empty() || error != std::errc() || end != token.data() + token.size()) return std::nullopt;
     return value;
 }
 
-std::optional<int> ParseInt(std::string_view token) {
-    token = WithoutPlus(token);
-    int value = 0;
-    const auto [end, error] = std::from_chars(token.data(), token.data() + token.size(), value);
-    if (token.empty() || error != std::errc() || end != token.data() + token.size()) return std::nullopt;
-    return value;
+// Calls `take` with each token of `line`, in order.
+template <typename Take>
+void ForEachField(std::string_view line, Take take) {
+    size_t i = 0;
+    while (i < line.size()) {
+        while (i < line.size() && IsBlank(line[i])) ++i;
+        const size_t start = i;
+        while (i < line.size() && !IsBlank(line[i])) ++i;
+        if (i > start) take(line.substr(start, i - start));
+    }
 }
+
+}  // namespace
+
+std::optional<double> ParseDouble(std::string_view token) { return ParseNumber<double>(token); }
+
+std::optional<int> ParseInt(std::string_view token) { return ParseNumber<int>(token); }
 
 std::string_view Trim(std::string_view text) {
     while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
@@ -41,27 +55,16 @@ std::string_view Trim(std::string_view text) {
 
 std::vector<std::string_view> SplitFields(std::string_view line) {
     std::vector<std::string_view> fields;
-    size_t i = 0;
-    while (i < line.size()) {
-        while (i < line.size() && IsBlank(line[i])) ++i;
-        const size_t start = i;
-        while (i < line.size() && !IsBlank(line[i])) ++i;
-        if (i > start) fields.push_back(line.substr(start, i - start));
-    }
+    ForEachField(line, [&fields](std::string_view field) { fields.push_back(field); });
     return fields;
 }
 
 size_t SplitFields(std::string_view line, std::span<std::string_view> fields) {
     size_t count = 0;
-    size_t i = 0;
-    while (i < line.size()) {
-        while (i < line.size() && IsBlank(line[i])) ++i;
-        const size_t start = i;
-        while (i < line.size() && !IsBlank(line[i])) ++i;
-        if (i == start) continue;
-        if (count < fields.size()) fields[count] = line.substr(start, i - start);
+    ForEachField(line, [&](std::string_view field) {
+        if (count < fields.size()) fields[count] = field;
         ++count;
-    }
+    });
     return count;
 }
 
