@@ -76,7 +76,10 @@ public:
             const std::string ref(attributes.Get("ref").value_or(""));
             const auto group = groups_.find(ref);
             if (group == groups_.end()) throw parser_.ErrorHere("unknown referenceableParamGroup '" + ref + "'");
-            for (const CvParam& param : group->second) Apply(parent, param);
+            // A copy: a reference inside a group definition adds to that group, which may be
+            // the very group referenced.
+            const std::vector<CvParam> params = group->second;
+            for (const CvParam& param : params) Apply(parent, param);
         } else if (name == "referenceableParamGroup") {
             group_id_ = std::string(attributes.Get("id").value_or(""));
             groups_[*group_id_].clear();

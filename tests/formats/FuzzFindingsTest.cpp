@@ -1,6 +1,8 @@
 // Inputs the fuzz targets of tests/fuzz found to break a promise of the readers, each kept
 // with the smallest input that showed it.
 
+#include <string>
+
 #include "FormatsTestHelpers.h"
 
 namespace speclink::test {
@@ -50,6 +52,24 @@ TEST(PrecursorWithoutAPositiveMassAssigned, IsSkippedAndCounted) {
     const ReadOutcome read = ReadText(dir, "e.mgf", "BEGIN IONS\nPEPMASS=0.3\n100 1\nEND IONS\n", options);
     EXPECT_TRUE(read.records.empty());
     EXPECT_EQ(read.result.skipped_impossible_mass, 1u);
+}
+
+// A referenceableParamGroup that referenced itself inside its own definition added to the
+// list of parameters being walked (use after free). The reference now adds a copy of the
+// group's parameters as they stood, once.
+TEST(MzmlGroupReferencingItself, AddsItsParametersOnce) {
+    const TempDir dir;
+    const std::string param = "<cvParam cvRef=\"MS\" accession=\"MS:1000511\" name=\"ms level\" value=\"2\"/>";
+    const std::string content =
+        "<mzML><referenceableParamGroupList count=\"1\"><referenceableParamGroup id=\"G\">" + param +
+        "<referenceableParamGroupRef ref=\"G\"/><referenceableParamGroupRef ref=\"G\"/>"
+        "</referenceableParamGroup></referenceableParamGroupList>"
+        "<run id=\"r\"><spectrumList count=\"1\"><spectrum index=\"0\" id=\"scan=1\" defaultArrayLength=\"0\">"
+        "<referenceableParamGroupRef ref=\"G\"/></spectrum></spectrumList></run></mzML>\n";
+    const ReadOutcome read = ReadText(dir, "g.mzML", content);
+    EXPECT_EQ(read.result.spectra, 1u);
+    EXPECT_EQ(read.result.skipped_not_ms2, 0u);
+    EXPECT_EQ(read.result.skipped(), 1u);  // no precursor: skipped, but read as MS level 2
 }
 
 }  // namespace
