@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "../tests/cluster/ReferenceClustering.h"
-#include "cluster/SingleLinkage.h"
-#include "speclink.h"
+#include "speclink/tests/cluster/ReferenceClustering.h"
+#include "speclink/library/cluster/SingleLinkage.h"
+#include "speclink/library/speclink.h"
 
 namespace {
 

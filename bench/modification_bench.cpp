@@ -26,8 +26,8 @@
 #include <string>
 #include <vector>
 
-#include "../tests/modification/PlainModificationSearch.h"
-#include "speclink.h"
+#include "speclink/tests/modification/PlainModificationSearch.h"
+#include "speclink/library/speclink.h"
 
 namespace speclink {
 namespace {

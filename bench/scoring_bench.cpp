@@ -14,9 +14,9 @@
 
 #include <benchmark/benchmark.h>
 
-#include "peaks/PeakSelect.h"
-#include "peaks/SqrtNormalize.h"
-#include "scoring/Similarity.h"
+#include "speclink/library/peaks/PeakSelect.h"
+#include "speclink/library/peaks/SqrtNormalize.h"
+#include "speclink/library/scoring/Similarity.h"
 
 namespace speclink {
 namespace {

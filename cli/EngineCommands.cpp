@@ -6,9 +6,9 @@
 #include <memory>
 #include <thread>
 
-#include "CommandErrors.h"
-#include "Commands.h"
-#include "EngineRun.h"
+#include "speclink/cli/CommandErrors.h"
+#include "speclink/cli/Commands.h"
+#include "speclink/cli/EngineRun.h"
 
 namespace speclink::cli {
 

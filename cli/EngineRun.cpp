@@ -1,4 +1,4 @@
-#include "EngineRun.h"
+#include "speclink/cli/EngineRun.h"
 
 #include <algorithm>
 #include <chrono>
@@ -8,17 +8,17 @@
 #include <optional>
 #include <system_error>
 
-#include "CommandErrors.h"
-#include "InputSpectra.h"
-#include "OutputCheck.h"
-#include "PrecursorGroups.h"
-#include "ProgressBar.h"
-#include "RunSummary.h"
-#include "ScopedWorkingDirectory.h"
-#include "SpectrumStaging.h"
-#include "consensus/RepresentativeSpectra.h"
-#include "modification/ModificationCluster.h"
-#include "scoring/Similarity.h"
+#include "speclink/cli/CommandErrors.h"
+#include "speclink/cli/InputSpectra.h"
+#include "speclink/cli/OutputCheck.h"
+#include "speclink/cli/PrecursorGroups.h"
+#include "speclink/cli/ProgressBar.h"
+#include "speclink/cli/RunSummary.h"
+#include "speclink/cli/ScopedWorkingDirectory.h"
+#include "speclink/cli/SpectrumStaging.h"
+#include "speclink/library/consensus/RepresentativeSpectra.h"
+#include "speclink/library/modification/ModificationCluster.h"
+#include "speclink/library/scoring/Similarity.h"
 
 namespace speclink::cli {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "RunSettings.h"
+#include "speclink/cli/RunSettings.h"
 
 namespace speclink::cli {
 

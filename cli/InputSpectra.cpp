@@ -1,4 +1,4 @@
-#include "InputSpectra.h"
+#include "speclink/cli/InputSpectra.h"
 
 #include <algorithm>
 #include <stdexcept>
@@ -6,9 +6,9 @@
 #include <system_error>
 #include <unordered_map>
 
-#include "ProgressBar.h"
-#include "formats/ReadOptions.h"
-#include "formats/SpectrumReader.h"
+#include "speclink/cli/ProgressBar.h"
+#include "speclink/formats/ReadOptions.h"
+#include "speclink/formats/SpectrumReader.h"
 
 namespace speclink::cli {
 

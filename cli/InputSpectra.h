@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "data/Spectrum.h"
-#include "formats/ReadResult.h"
+#include "speclink/library/data/Spectrum.h"
+#include "speclink/formats/ReadResult.h"
 
 namespace speclink::cli {
 

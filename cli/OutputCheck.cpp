@@ -1,4 +1,4 @@
-#include "OutputCheck.h"
+#include "speclink/cli/OutputCheck.h"
 
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -8,7 +8,7 @@
 #include <fstream>
 #include <string>
 
-#include "CommandErrors.h"
+#include "speclink/cli/CommandErrors.h"
 
 namespace speclink::cli {
 

@@ -10,10 +10,10 @@
 #include <iostream>
 #include <memory>
 
-#include "CommandErrors.h"
-#include "Commands.h"
-#include "OutputCheck.h"
-#include "RunSettings.h"
+#include "speclink/cli/CommandErrors.h"
+#include "speclink/cli/Commands.h"
+#include "speclink/cli/OutputCheck.h"
+#include "speclink/cli/RunSettings.h"
 
 namespace speclink::cli {
 

@@ -1,4 +1,4 @@
-#include "PrecursorGroups.h"
+#include "speclink/cli/PrecursorGroups.h"
 
 #include <cmath>
 

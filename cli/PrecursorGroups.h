@@ -3,8 +3,8 @@
 #include <cstddef>
 #include <vector>
 
-#include "Tolerance.h"
-#include "data/Spectrum.h"
+#include "speclink/cli/Tolerance.h"
+#include "speclink/library/data/Spectrum.h"
 
 namespace speclink::cli {
 

@@ -1,4 +1,4 @@
-#include "ProgressBar.h"
+#include "speclink/cli/ProgressBar.h"
 
 #include <unistd.h>
 

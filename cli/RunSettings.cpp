@@ -1,4 +1,4 @@
-#include "RunSettings.h"
+#include "speclink/cli/RunSettings.h"
 
 #include <CLI/CLI.hpp>
 
@@ -7,11 +7,11 @@
 #include <fstream>
 #include <stdexcept>
 
-#include "LowerCase.h"
-#include "consensus/RepresentativeSpectra.h"
-#include "data/SpectraProcess.h"
-#include "peaks/PeakSelect.h"
-#include "scoring/Similarity.h"
+#include "speclink/cli/LowerCase.h"
+#include "speclink/library/consensus/RepresentativeSpectra.h"
+#include "speclink/library/data/SpectraProcess.h"
+#include "speclink/library/peaks/PeakSelect.h"
+#include "speclink/library/scoring/Similarity.h"
 
 namespace speclink::cli {
 

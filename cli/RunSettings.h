@@ -6,9 +6,9 @@
 #include <utility>
 #include <vector>
 
-#include "Tolerance.h"
-#include "params/Enums.h"
-#include "params/Para.h"
+#include "speclink/cli/Tolerance.h"
+#include "speclink/library/params/Enums.h"
+#include "speclink/library/params/Para.h"
 
 namespace CLI {
 class App;

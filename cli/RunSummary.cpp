@@ -1,4 +1,4 @@
-#include "RunSummary.h"
+#include "speclink/cli/RunSummary.h"
 
 #include <cstdio>
 #include <fstream>

@@ -6,15 +6,15 @@
 #include <cstdio>
 #include <memory>
 
-#include "CommandErrors.h"
-#include "Commands.h"
-#include "Tolerance.h"
-#include "RunSettings.h"
-#include "formats/ReadOptions.h"
-#include "formats/SpectrumReader.h"
-#include "peaks/PeakSelect.h"
-#include "peaks/SqrtNormalize.h"
-#include "scoring/Similarity.h"
+#include "speclink/cli/CommandErrors.h"
+#include "speclink/cli/Commands.h"
+#include "speclink/cli/Tolerance.h"
+#include "speclink/cli/RunSettings.h"
+#include "speclink/formats/ReadOptions.h"
+#include "speclink/formats/SpectrumReader.h"
+#include "speclink/library/peaks/PeakSelect.h"
+#include "speclink/library/peaks/SqrtNormalize.h"
+#include "speclink/library/scoring/Similarity.h"
 
 namespace speclink::cli {
 

@@ -6,10 +6,10 @@
 #include <memory>
 #include <system_error>
 
-#include "CommandErrors.h"
-#include "Commands.h"
-#include "SpectrumSimulator.h"
-#include "formats/MgfWriter.h"
+#include "speclink/cli/CommandErrors.h"
+#include "speclink/cli/Commands.h"
+#include "speclink/cli/SpectrumSimulator.h"
+#include "speclink/formats/MgfWriter.h"
 
 namespace speclink::cli {
 

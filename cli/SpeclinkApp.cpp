@@ -1,4 +1,4 @@
-#include "SpeclinkApp.h"
+#include "speclink/cli/SpeclinkApp.h"
 
 #include <CLI/CLI.hpp>
 
@@ -6,10 +6,10 @@
 #include <iostream>
 #include <new>
 
-#include "CommandErrors.h"
-#include "Commands.h"
-#include "ExitCodes.h"
-#include "formats/FormatError.h"
+#include "speclink/cli/CommandErrors.h"
+#include "speclink/cli/Commands.h"
+#include "speclink/cli/ExitCodes.h"
+#include "speclink/formats/FormatError.h"
 
 namespace speclink::cli {
 

@@ -1,4 +1,4 @@
-#include "SpectrumSimulator.h"
+#include "speclink/cli/SpectrumSimulator.h"
 
 #include <algorithm>
 #include <array>
@@ -9,7 +9,7 @@
 #include <random>
 #include <string_view>
 
-#include "formats/ProtonMass.h"
+#include "speclink/formats/ProtonMass.h"
 
 namespace speclink::cli {
 

@@ -1,11 +1,11 @@
-#include "SpectrumStaging.h"
+#include "speclink/cli/SpectrumStaging.h"
 
 #include <cstdlib>
 #include <stdexcept>
 #include <system_error>
 
-#include "CommandErrors.h"
-#include "formats/DtaWriter.h"
+#include "speclink/cli/CommandErrors.h"
+#include "speclink/formats/DtaWriter.h"
 
 namespace speclink::cli {
 

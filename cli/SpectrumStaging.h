@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "InputSpectra.h"
+#include "speclink/cli/InputSpectra.h"
 
 namespace speclink::cli {
 

@@ -1,6 +1,6 @@
-#include "Tolerance.h"
+#include "speclink/cli/Tolerance.h"
 
-#include "LowerCase.h"
+#include "speclink/cli/LowerCase.h"
 
 #include <cctype>
 #include <charconv>
@@ -35,5 +35,5 @@ std::string FormatTolerance(const Tolerance& tolerance) {
     return std::string(buffer, result.ptr) + ToleranceNames[tolerance.unit == TOLERANCE_PPM ? 1 : 0];
 }
 
-}  // namespace speclink::cli#include "LowerCase.h"
+}  // namespace speclink::cli#include "speclink/cli/LowerCase.h"
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "params/Enums.h"
+#include "speclink/library/params/Enums.h"
 
 namespace speclink::cli {
 

@@ -8,7 +8,7 @@
 #include <fstream>
 #include <iostream>
 
-#include "speclink.h"
+#include "speclink/library/speclink.h"
 
 namespace {
 

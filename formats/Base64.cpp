@@ -1,4 +1,4 @@
-#include "formats/Base64.h"
+#include "speclink/formats/Base64.h"
 
 #include <array>
 #include <cstdint>

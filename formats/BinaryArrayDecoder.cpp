@@ -1,4 +1,4 @@
-#include "formats/BinaryArrayDecoder.h"
+#include "speclink/formats/BinaryArrayDecoder.h"
 
 #include <zlib.h>
 
@@ -11,7 +11,7 @@
 #include <string>
 #include <type_traits>
 
-#include "formats/Base64.h"
+#include "speclink/formats/Base64.h"
 
 namespace speclink {
 namespace {

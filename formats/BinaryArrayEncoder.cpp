@@ -1,4 +1,4 @@
-#include "formats/BinaryArrayEncoder.h"
+#include "speclink/formats/BinaryArrayEncoder.h"
 
 #include <zlib.h>
 
@@ -9,7 +9,7 @@
 #include <new>
 #include <type_traits>
 
-#include "formats/Base64.h"
+#include "speclink/formats/Base64.h"
 
 namespace speclink {
 namespace {

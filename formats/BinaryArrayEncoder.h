@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "formats/BinaryArrayDecoder.h"
+#include "speclink/formats/BinaryArrayDecoder.h"
 
 namespace speclink {
 

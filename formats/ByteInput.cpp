@@ -1,10 +1,10 @@
-#include "formats/ByteInput.h"
+#include "speclink/formats/ByteInput.h"
 
 #include <cerrno>
 #include <cstring>
 #include <system_error>
 
-#include "formats/FormatError.h"
+#include "speclink/formats/FormatError.h"
 
 namespace speclink {
 namespace {

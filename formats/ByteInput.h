@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "formats/ProgressCounter.h"
+#include "speclink/formats/ProgressCounter.h"
 
 namespace speclink {
 

@@ -1,13 +1,13 @@
-#include "formats/DtaReader.h"
+#include "speclink/formats/DtaReader.h"
 
 #include <cmath>
 #include <optional>
 #include <string>
 
-#include "formats/FormatError.h"
-#include "formats/LineInput.h"
-#include "formats/SpectrumNaming.h"
-#include "formats/TextFields.h"
+#include "speclink/formats/FormatError.h"
+#include "speclink/formats/LineInput.h"
+#include "speclink/formats/SpectrumNaming.h"
+#include "speclink/formats/TextFields.h"
 
 namespace speclink {
 

@@ -1,8 +1,8 @@
-#include "formats/DtaWriter.h"
+#include "speclink/formats/DtaWriter.h"
 
 #include <stdexcept>
 
-#include "formats/OutputFile.h"
+#include "speclink/formats/OutputFile.h"
 
 namespace speclink {
 

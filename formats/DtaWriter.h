@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "data/Spectrum.h"
+#include "speclink/library/data/Spectrum.h"
 
 namespace speclink {
 

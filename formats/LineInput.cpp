@@ -1,8 +1,8 @@
-#include "formats/LineInput.h"
+#include "speclink/formats/LineInput.h"
 
 #include <cstring>
 
-#include "formats/FormatError.h"
+#include "speclink/formats/FormatError.h"
 
 namespace speclink {
 

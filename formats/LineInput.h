@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "formats/ByteInput.h"
+#include "speclink/formats/ByteInput.h"
 
 namespace speclink {
 

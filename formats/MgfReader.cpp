@@ -1,4 +1,4 @@
-#include "formats/MgfReader.h"
+#include "speclink/formats/MgfReader.h"
 
 #include <array>
 #include <cmath>
@@ -11,10 +11,10 @@
 #include <utility>
 #include <vector>
 
-#include "formats/FormatError.h"
-#include "formats/LineInput.h"
-#include "formats/SpectrumNaming.h"
-#include "formats/TextFields.h"
+#include "speclink/formats/FormatError.h"
+#include "speclink/formats/LineInput.h"
+#include "speclink/formats/SpectrumNaming.h"
+#include "speclink/formats/TextFields.h"
 
 namespace speclink {
 namespace {

@@ -1,8 +1,8 @@
-#include "formats/MgfWriter.h"
+#include "speclink/formats/MgfWriter.h"
 
 #include <stdexcept>
 
-#include "formats/PrecursorMz.h"
+#include "speclink/formats/PrecursorMz.h"
 
 namespace speclink {
 namespace {

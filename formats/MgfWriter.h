@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "data/Spectrum.h"
-#include "formats/OutputFile.h"
+#include "speclink/library/data/Spectrum.h"
+#include "speclink/formats/OutputFile.h"
 
 namespace speclink {
 

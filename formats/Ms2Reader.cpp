@@ -1,12 +1,12 @@
-#include "formats/Ms2Reader.h"
+#include "speclink/formats/Ms2Reader.h"
 
 #include <cmath>
 #include <optional>
 #include <string>
 
-#include "formats/FormatError.h"
-#include "formats/LineInput.h"
-#include "formats/TextFields.h"
+#include "speclink/formats/FormatError.h"
+#include "speclink/formats/LineInput.h"
+#include "speclink/formats/TextFields.h"
 
 namespace speclink {
 namespace {

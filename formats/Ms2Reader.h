@@ -1,7 +1,7 @@
 #pragma once
 
-#include "formats/ByteInput.h"
-#include "formats/RecordEmitter.h"
+#include "speclink/formats/ByteInput.h"
+#include "speclink/formats/RecordEmitter.h"
 
 namespace speclink {
 

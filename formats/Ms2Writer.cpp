@@ -1,8 +1,8 @@
-#include "formats/Ms2Writer.h"
+#include "speclink/formats/Ms2Writer.h"
 
 #include <cmath>
 
-#include "formats/PrecursorMz.h"
+#include "speclink/formats/PrecursorMz.h"
 
 namespace speclink {
 namespace {

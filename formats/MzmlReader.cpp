@@ -1,4 +1,4 @@
-#include "formats/MzmlReader.h"
+#include "speclink/formats/MzmlReader.h"
 
 #include <cmath>
 #include <map>
@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "formats/BinaryArrayDecoder.h"
-#include "formats/FormatError.h"
-#include "formats/SpectrumNaming.h"
-#include "formats/TextFields.h"
-#include "formats/XmlParser.h"
+#include "speclink/formats/BinaryArrayDecoder.h"
+#include "speclink/formats/FormatError.h"
+#include "speclink/formats/SpectrumNaming.h"
+#include "speclink/formats/TextFields.h"
+#include "speclink/formats/XmlParser.h"
 
 namespace speclink {
 namespace {

@@ -1,10 +1,10 @@
-#include "formats/MzmlWriter.h"
+#include "speclink/formats/MzmlWriter.h"
 
 #include <vector>
 
-#include "formats/BinaryArrayEncoder.h"
-#include "formats/PrecursorMz.h"
-#include "formats/SpectrumNaming.h"
+#include "speclink/formats/BinaryArrayEncoder.h"
+#include "speclink/formats/PrecursorMz.h"
+#include "speclink/formats/SpectrumNaming.h"
 
 namespace speclink {
 namespace {

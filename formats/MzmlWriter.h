@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <string>
 
-#include "data/Spectrum.h"
-#include "formats/BinaryArrayDecoder.h"
-#include "formats/OutputFile.h"
+#include "speclink/library/data/Spectrum.h"
+#include "speclink/formats/BinaryArrayDecoder.h"
+#include "speclink/formats/OutputFile.h"
 
 namespace speclink {
 

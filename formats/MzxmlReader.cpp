@@ -1,14 +1,14 @@
-#include "formats/MzxmlReader.h"
+#include "speclink/formats/MzxmlReader.h"
 
 #include <cmath>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "formats/BinaryArrayDecoder.h"
-#include "formats/FormatError.h"
-#include "formats/TextFields.h"
-#include "formats/XmlParser.h"
+#include "speclink/formats/BinaryArrayDecoder.h"
+#include "speclink/formats/FormatError.h"
+#include "speclink/formats/TextFields.h"
+#include "speclink/formats/XmlParser.h"
 
 namespace speclink {
 namespace {

@@ -1,10 +1,10 @@
-#include "formats/MzxmlWriter.h"
+#include "speclink/formats/MzxmlWriter.h"
 
 #include <stdexcept>
 #include <vector>
 
-#include "formats/BinaryArrayEncoder.h"
-#include "formats/PrecursorMz.h"
+#include "speclink/formats/BinaryArrayEncoder.h"
+#include "speclink/formats/PrecursorMz.h"
 
 namespace speclink {
 namespace {

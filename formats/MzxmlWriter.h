@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <string>
 
-#include "data/Spectrum.h"
-#include "formats/OutputFile.h"
+#include "speclink/library/data/Spectrum.h"
+#include "speclink/formats/OutputFile.h"
 
 namespace speclink {
 

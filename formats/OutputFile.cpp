@@ -1,4 +1,4 @@
-#include "formats/OutputFile.h"
+#include "speclink/formats/OutputFile.h"
 
 #include <cerrno>
 #include <charconv>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "data/Spectrum.h"
-#include "formats/ProtonMass.h"
+#include "speclink/library/data/Spectrum.h"
+#include "speclink/formats/ProtonMass.h"
 
 namespace speclink {
 

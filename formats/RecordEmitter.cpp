@@ -1,10 +1,10 @@
-#include "formats/RecordEmitter.h"
+#include "speclink/formats/RecordEmitter.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "formats/ProtonMass.h"
-#include "formats/SpectrumNaming.h"
+#include "speclink/formats/ProtonMass.h"
+#include "speclink/formats/SpectrumNaming.h"
 
 namespace speclink {
 

@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "data/Spectrum.h"
-#include "formats/ReadOptions.h"
-#include "formats/ReadResult.h"
-#include "formats/SourceSpectrum.h"
+#include "speclink/library/data/Spectrum.h"
+#include "speclink/formats/ReadOptions.h"
+#include "speclink/formats/ReadResult.h"
+#include "speclink/formats/SourceSpectrum.h"
 
 namespace speclink {
 

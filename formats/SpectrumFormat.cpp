@@ -1,7 +1,7 @@
-#include "formats/SpectrumFormat.h"
+#include "speclink/formats/SpectrumFormat.h"
 
-#include "formats/SpectrumNaming.h"
-#include "formats/TextFields.h"
+#include "speclink/formats/SpectrumNaming.h"
+#include "speclink/formats/TextFields.h"
 
 namespace speclink {
 namespace {

@@ -1,9 +1,9 @@
-#include "formats/SpectrumNaming.h"
+#include "speclink/formats/SpectrumNaming.h"
 
 #include <array>
 #include <vector>
 
-#include "formats/TextFields.h"
+#include "speclink/formats/TextFields.h"
 
 namespace speclink {
 namespace {

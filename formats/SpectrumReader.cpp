@@ -1,19 +1,19 @@
-#include "formats/SpectrumReader.h"
+#include "speclink/formats/SpectrumReader.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <stdexcept>
 
-#include "formats/ByteInput.h"
-#include "formats/DtaReader.h"
-#include "formats/FormatError.h"
-#include "formats/MgfReader.h"
-#include "formats/Ms2Reader.h"
-#include "formats/MzmlReader.h"
-#include "formats/MzxmlReader.h"
-#include "formats/ProgressCounter.h"
-#include "formats/SpectrumNaming.h"
-#include "formats/TextFields.h"
+#include "speclink/formats/ByteInput.h"
+#include "speclink/formats/DtaReader.h"
+#include "speclink/formats/FormatError.h"
+#include "speclink/formats/MgfReader.h"
+#include "speclink/formats/Ms2Reader.h"
+#include "speclink/formats/MzmlReader.h"
+#include "speclink/formats/MzxmlReader.h"
+#include "speclink/formats/ProgressCounter.h"
+#include "speclink/formats/SpectrumNaming.h"
+#include "speclink/formats/TextFields.h"
 
 namespace speclink {
 namespace {

@@ -3,10 +3,10 @@
 #include <string>
 #include <vector>
 
-#include "formats/ReadOptions.h"
-#include "formats/ReadResult.h"
-#include "formats/RecordEmitter.h"
-#include "formats/SpectrumFormat.h"
+#include "speclink/formats/ReadOptions.h"
+#include "speclink/formats/ReadResult.h"
+#include "speclink/formats/RecordEmitter.h"
+#include "speclink/formats/SpectrumFormat.h"
 
 namespace speclink {
 

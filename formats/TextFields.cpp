@@ -1,4 +1,4 @@
-#include "formats/TextFields.h"
+#include "speclink/formats/TextFields.h"
 
 #include <algorithm>
 #include <charconv>

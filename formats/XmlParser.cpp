@@ -1,4 +1,4 @@
-#include "formats/XmlParser.h"
+#include "speclink/formats/XmlParser.h"
 
 #include <cstring>
 #include <new>

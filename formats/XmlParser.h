@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "formats/ByteInput.h"
-#include "formats/FormatError.h"
+#include "speclink/formats/ByteInput.h"
+#include "speclink/formats/FormatError.h"
 
 namespace speclink {
 

@@ -7,8 +7,8 @@
 #include <exception>
 #include <string>
 
-#include "formats/MzmlWriter.h"
-#include "formats/ProtonMass.h"
+#include "speclink/formats/MzmlWriter.h"
+#include "speclink/formats/ProtonMass.h"
 
 int main(int argc, char** argv) {
     if (argc != 4) {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "formats/SpectrumReader.h"
+#include "speclink/formats/SpectrumReader.h"
 
 int main(int argc, char** argv) {
     if (argc < 2) {

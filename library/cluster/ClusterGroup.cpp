@@ -2,10 +2,10 @@
 
 #include <vector>
 
-#include "cluster/GroupScheduler.h"
-#include "cluster/HierarchicalCluster.h"
-#include "cluster/SingleLinkage.h"
-#include "scoring/Similarity.h"
+#include "speclink/library/cluster/GroupScheduler.h"
+#include "speclink/library/cluster/HierarchicalCluster.h"
+#include "speclink/library/cluster/SingleLinkage.h"
+#include "speclink/library/scoring/Similarity.h"
 
 namespace speclink {
 

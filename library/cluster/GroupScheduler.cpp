@@ -1,10 +1,10 @@
-#include "cluster/GroupScheduler.h"
+#include "speclink/library/cluster/GroupScheduler.h"
 
 #include <algorithm>
 #include <system_error>
 #include <utility>
 
-#include "scoring/Similarity.h"
+#include "speclink/library/scoring/Similarity.h"
 
 namespace speclink {
 

@@ -11,10 +11,10 @@
 #include <thread>
 #include <vector>
 
-#include "cluster/PairScorer.h"
-#include "cluster/SingleLinkage.h"
-#include "data/ClusterLink.h"
-#include "data/Spectrum.h"
+#include "speclink/library/cluster/PairScorer.h"
+#include "speclink/library/cluster/SingleLinkage.h"
+#include "speclink/library/data/ClusterLink.h"
+#include "speclink/library/data/Spectrum.h"
 
 namespace speclink {
 

@@ -1,4 +1,4 @@
-#include "cluster/HierarchicalCluster.h"
+#include "speclink/library/cluster/HierarchicalCluster.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,11 +6,11 @@
 #include <utility>
 #include <vector>
 
-#include "cluster/GroupScheduler.h"
-#include "cluster/SingleLinkage.h"
-#include "consensus/RepresentativeSpectra.h"
-#include "data/SpectraProcess.h"
-#include "platform/FileSystem.h"
+#include "speclink/library/cluster/GroupScheduler.h"
+#include "speclink/library/cluster/SingleLinkage.h"
+#include "speclink/library/consensus/RepresentativeSpectra.h"
+#include "speclink/library/data/SpectraProcess.h"
+#include "speclink/library/platform/FileSystem.h"
 
 namespace speclink {
 

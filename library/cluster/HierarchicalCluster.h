@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "data/ClusterLink.h"
-#include "params/Cluster.h"
+#include "speclink/library/data/ClusterLink.h"
+#include "speclink/library/params/Cluster.h"
 
 namespace speclink {
 

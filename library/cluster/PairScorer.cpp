@@ -1,10 +1,10 @@
-#include "cluster/PairScorer.h"
+#include "speclink/library/cluster/PairScorer.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "peaks/PeakSelect.h"
-#include "peaks/SqrtNormalize.h"
+#include "speclink/library/peaks/PeakSelect.h"
+#include "speclink/library/peaks/SqrtNormalize.h"
 
 namespace speclink {
 

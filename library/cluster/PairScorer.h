@@ -5,11 +5,11 @@
 #include <span>
 #include <vector>
 
-#include "cluster/SingleLinkage.h"
-#include "data/Spectrum.h"
-#include "peaks/PeakList.h"
-#include "scoring/PreparedDotProduct.h"
-#include "scoring/Similarity.h"
+#include "speclink/library/cluster/SingleLinkage.h"
+#include "speclink/library/data/Spectrum.h"
+#include "speclink/library/peaks/PeakList.h"
+#include "speclink/library/scoring/PreparedDotProduct.h"
+#include "speclink/library/scoring/Similarity.h"
 
 namespace speclink {
 

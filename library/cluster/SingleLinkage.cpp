@@ -1,4 +1,4 @@
-#include "cluster/SingleLinkage.h"
+#include "speclink/library/cluster/SingleLinkage.h"
 
 #include <algorithm>
 #include <cmath>

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "data/ClusterLink.h"
+#include "speclink/library/data/ClusterLink.h"
 
 // Single-linkage merging of one precursor group on scaled pair scores, and the choice
 // of a representative per cluster.

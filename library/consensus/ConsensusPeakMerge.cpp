@@ -1,6 +1,6 @@
 // Merging the pooled peaks of a cluster into consensus peaks.
 
-#include "consensus/RepresentativeSpectra.h"
+#include "speclink/library/consensus/RepresentativeSpectra.h"
 
 namespace speclink {
 

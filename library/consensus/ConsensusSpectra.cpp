@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "common/InOrderWorkers.h"
-#include "consensus/RepresentativeSpectra.h"
-#include "consensus/SpectrumText.h"
-#include "platform/FileSystem.h"
+#include "speclink/library/common/InOrderWorkers.h"
+#include "speclink/library/consensus/RepresentativeSpectra.h"
+#include "speclink/library/consensus/SpectrumText.h"
+#include "speclink/library/platform/FileSystem.h"
 
 namespace speclink {
 

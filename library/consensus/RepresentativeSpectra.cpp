@@ -1,8 +1,8 @@
-#include "consensus/RepresentativeSpectra.h"
+#include "speclink/library/consensus/RepresentativeSpectra.h"
 
 #include <cstdio>
 
-#include "platform/FileSystem.h"
+#include "speclink/library/platform/FileSystem.h"
 
 namespace speclink {
 

@@ -3,10 +3,10 @@
 #include <string>
 #include <vector>
 
-#include "data/ClusterLink.h"
-#include "data/SpectraProcess.h"
-#include "params/Enums.h"
-#include "peaks/PeakList.h"
+#include "speclink/library/data/ClusterLink.h"
+#include "speclink/library/data/SpectraProcess.h"
+#include "speclink/library/params/Enums.h"
+#include "speclink/library/peaks/PeakList.h"
 
 namespace speclink {
 

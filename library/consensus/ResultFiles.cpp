@@ -4,11 +4,11 @@
 #include <string>
 #include <vector>
 
-#include "common/FormattedText.h"
-#include "common/StdioFile.h"
-#include "consensus/RepresentativeSpectra.h"
-#include "consensus/SpectrumText.h"
-#include "platform/FileSystem.h"
+#include "speclink/library/common/FormattedText.h"
+#include "speclink/library/common/StdioFile.h"
+#include "speclink/library/consensus/RepresentativeSpectra.h"
+#include "speclink/library/consensus/SpectrumText.h"
+#include "speclink/library/platform/FileSystem.h"
 
 namespace speclink {
 

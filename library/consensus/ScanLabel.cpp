@@ -1,6 +1,6 @@
 // The scan label of a spectrum file name, used to name consensus spectra.
 
-#include "consensus/RepresentativeSpectra.h"
+#include "speclink/library/consensus/RepresentativeSpectra.h"
 
 namespace speclink {
 

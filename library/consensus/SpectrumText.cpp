@@ -1,11 +1,11 @@
 // The text of the spectrum files the consensus step writes. Lines are made in memory so
 // that they can be made on worker threads and written to their files in order elsewhere.
 
-#include "consensus/SpectrumText.h"
+#include "speclink/library/consensus/SpectrumText.h"
 
-#include "common/FormattedText.h"
-#include "consensus/RepresentativeSpectra.h"
-#include "peaks/PeakSelect.h"
+#include "speclink/library/common/FormattedText.h"
+#include "speclink/library/consensus/RepresentativeSpectra.h"
+#include "speclink/library/peaks/PeakSelect.h"
 
 namespace speclink {
 

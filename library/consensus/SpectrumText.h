@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <string>
 
-#include "data/Spectrum.h"
-#include "peaks/PeakList.h"
+#include "speclink/library/data/Spectrum.h"
+#include "speclink/library/peaks/PeakList.h"
 
 namespace speclink {
 

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "data/Spectrum.h"
-#include "params/Enums.h"
+#include "speclink/library/data/Spectrum.h"
+#include "speclink/library/params/Enums.h"
 
 namespace speclink {
 

@@ -1,4 +1,4 @@
-#include "data/Spectrum.h"
+#include "speclink/library/data/Spectrum.h"
 
 #include <algorithm>
 

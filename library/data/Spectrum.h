@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "peaks/PeakList.h"
+#include "speclink/library/peaks/PeakList.h"
 
 namespace speclink {
 

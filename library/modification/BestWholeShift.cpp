@@ -1,8 +1,8 @@
-#include "modification/BestWholeShift.h"
+#include "speclink/library/modification/BestWholeShift.h"
 
 #include <cmath>
 
-#include "scoring/Similarity.h"
+#include "speclink/library/scoring/Similarity.h"
 
 namespace speclink {
 

@@ -2,9 +2,9 @@
 
 #include <cstdint>
 
-#include "scoring/IndexedGreedyScore.h"
-#include "scoring/IndexedPeakList.h"
-#include "scoring/MzCellTable.h"
+#include "speclink/library/scoring/IndexedGreedyScore.h"
+#include "speclink/library/scoring/IndexedPeakList.h"
+#include "speclink/library/scoring/MzCellTable.h"
 
 namespace speclink {
 

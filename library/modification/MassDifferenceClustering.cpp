@@ -1,4 +1,4 @@
-#include "modification/MassDifferenceClustering.h"
+#include "speclink/library/modification/MassDifferenceClustering.h"
 
 #include <algorithm>
 #include <bit>
@@ -10,7 +10,7 @@
 #include <set>
 #include <utility>
 
-#include "common/StdioFile.h"
+#include "speclink/library/common/StdioFile.h"
 
 namespace speclink {
 

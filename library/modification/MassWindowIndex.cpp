@@ -1,4 +1,4 @@
-#include "modification/MassWindowIndex.h"
+#include "speclink/library/modification/MassWindowIndex.h"
 
 #include <algorithm>
 #include <cmath>

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "data/Spectrum.h"
+#include "speclink/library/data/Spectrum.h"
 
 namespace speclink {
 

@@ -1,4 +1,4 @@
-#include "modification/ModificationCluster.h"
+#include "speclink/library/modification/ModificationCluster.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,17 +7,17 @@
 #include <optional>
 #include <string>
 
-#include "data/SpectraProcess.h"
-#include "common/FormattedText.h"
-#include "common/InOrderWorkers.h"
-#include "modification/MassDifferenceClustering.h"
-#include "modification/MassWindowIndex.h"
-#include "modification/PairLine.h"
-#include "modification/PreparedPairScorer.h"
-#include "modification/PreparedPeakLists.h"
-#include "modification/RowPartners.h"
-#include "common/StdioFile.h"
-#include "scoring/Similarity.h"
+#include "speclink/library/data/SpectraProcess.h"
+#include "speclink/library/common/FormattedText.h"
+#include "speclink/library/common/InOrderWorkers.h"
+#include "speclink/library/modification/MassDifferenceClustering.h"
+#include "speclink/library/modification/MassWindowIndex.h"
+#include "speclink/library/modification/PairLine.h"
+#include "speclink/library/modification/PreparedPairScorer.h"
+#include "speclink/library/modification/PreparedPeakLists.h"
+#include "speclink/library/modification/RowPartners.h"
+#include "speclink/library/common/StdioFile.h"
+#include "speclink/library/scoring/Similarity.h"
 
 namespace speclink {
 

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "params/Cluster.h"
-#include "peaks/PeakList.h"
+#include "speclink/library/params/Cluster.h"
+#include "speclink/library/peaks/PeakList.h"
 
 namespace speclink {
 

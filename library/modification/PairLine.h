@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "data/Spectrum.h"
-#include "common/FormattedText.h"
+#include "speclink/library/data/Spectrum.h"
+#include "speclink/library/common/FormattedText.h"
 
 namespace speclink {
 

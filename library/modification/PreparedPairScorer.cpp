@@ -1,10 +1,10 @@
-#include "modification/PreparedPairScorer.h"
+#include "speclink/library/modification/PreparedPairScorer.h"
 
 #include <algorithm>
 #include <cstddef>
 #include <utility>
 
-#include "modification/BestWholeShift.h"
+#include "speclink/library/modification/BestWholeShift.h"
 
 namespace speclink {
 

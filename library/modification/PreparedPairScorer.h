@@ -2,11 +2,11 @@
 
 #include <cstdint>
 
-#include "modification/PreparedPeakLists.h"
-#include "scoring/IndexedGreedyScore.h"
-#include "scoring/IndexedPeakList.h"
-#include "scoring/MzCellTable.h"
-#include "scoring/Similarity.h"
+#include "speclink/library/modification/PreparedPeakLists.h"
+#include "speclink/library/scoring/IndexedGreedyScore.h"
+#include "speclink/library/scoring/IndexedPeakList.h"
+#include "speclink/library/scoring/MzCellTable.h"
+#include "speclink/library/scoring/Similarity.h"
 
 namespace speclink {
 

@@ -1,13 +1,13 @@
-#include "modification/PreparedPeakLists.h"
+#include "speclink/library/modification/PreparedPeakLists.h"
 
 #include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <utility>
 
-#include "common/InOrderWorkers.h"
-#include "peaks/PeakSelect.h"
-#include "peaks/SqrtNormalize.h"
+#include "speclink/library/common/InOrderWorkers.h"
+#include "speclink/library/peaks/PeakSelect.h"
+#include "speclink/library/peaks/SqrtNormalize.h"
 
 namespace speclink {
 

@@ -3,9 +3,9 @@
 #include <cstddef>
 #include <vector>
 
-#include "data/Spectrum.h"
-#include "peaks/PeakList.h"
-#include "scoring/IndexedPeakList.h"
+#include "speclink/library/data/Spectrum.h"
+#include "speclink/library/peaks/PeakList.h"
+#include "speclink/library/scoring/IndexedPeakList.h"
 
 namespace speclink {
 

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "modification/MassWindowIndex.h"
-#include "modification/PreparedPeakLists.h"
+#include "speclink/library/modification/MassWindowIndex.h"
+#include "speclink/library/modification/PreparedPeakLists.h"
 
 namespace speclink {
 

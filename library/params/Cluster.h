@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "data/Spectrum.h"
-#include "params/Enums.h"
+#include "speclink/library/data/Spectrum.h"
+#include "speclink/library/params/Enums.h"
 
 namespace speclink {
 

@@ -1,7 +1,7 @@
-#include "params/ClusterFactory.h"
+#include "speclink/library/params/ClusterFactory.h"
 
-#include "cluster/HierarchicalCluster.h"
-#include "modification/ModificationCluster.h"
+#include "speclink/library/cluster/HierarchicalCluster.h"
+#include "speclink/library/modification/ModificationCluster.h"
 
 namespace speclink {
 

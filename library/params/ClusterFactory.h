@@ -1,6 +1,6 @@
 #pragma once
 
-#include "params/Cluster.h"
+#include "speclink/library/params/Cluster.h"
 
 namespace speclink {
 

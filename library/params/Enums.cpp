@@ -1,4 +1,4 @@
-#include "params/Enums.h"
+#include "speclink/library/params/Enums.h"
 
 namespace speclink {
 

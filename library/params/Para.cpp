@@ -1,10 +1,10 @@
-#include "params/Para.h"
+#include "speclink/library/params/Para.h"
 
-#include "consensus/RepresentativeSpectra.h"
-#include "data/SpectraProcess.h"
-#include "params/ClusterFactory.h"
-#include "peaks/PeakSelect.h"
-#include "scoring/Similarity.h"
+#include "speclink/library/consensus/RepresentativeSpectra.h"
+#include "speclink/library/data/SpectraProcess.h"
+#include "speclink/library/params/ClusterFactory.h"
+#include "speclink/library/peaks/PeakSelect.h"
+#include "speclink/library/scoring/Similarity.h"
 
 namespace speclink {
 

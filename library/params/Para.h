@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "params/Cluster.h"
-#include "params/Enums.h"
-#include "peaks/PeakList.h"
+#include "speclink/library/params/Cluster.h"
+#include "speclink/library/params/Enums.h"
+#include "speclink/library/peaks/PeakList.h"
 
 namespace speclink {
 

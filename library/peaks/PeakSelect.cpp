@@ -1,4 +1,4 @@
-#include "peaks/PeakSelect.h"
+#include "speclink/library/peaks/PeakSelect.h"
 
 #include <algorithm>
 #include <cstddef>

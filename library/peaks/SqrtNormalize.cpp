@@ -1,4 +1,4 @@
-#include "peaks/SqrtNormalize.h"
+#include "speclink/library/peaks/SqrtNormalize.h"
 
 #include <cmath>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "peaks/PeakList.h"
+#include "speclink/library/peaks/PeakList.h"
 
 namespace speclink {
 

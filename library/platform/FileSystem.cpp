@@ -1,4 +1,4 @@
-#include "platform/FileSystem.h"
+#include "speclink/library/platform/FileSystem.h"
 
 #include <fcntl.h>
 #include <unistd.h>

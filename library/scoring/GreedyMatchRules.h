@@ -9,8 +9,8 @@
 #include <cstddef>
 #include <vector>
 
-#include "params/Enums.h"
-#include "peaks/PeakList.h"
+#include "speclink/library/params/Enums.h"
+#include "speclink/library/peaks/PeakList.h"
 
 namespace speclink::greedy {
 

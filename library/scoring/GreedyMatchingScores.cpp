@@ -4,8 +4,8 @@
 #include <cstddef>
 #include <vector>
 
-#include "scoring/GreedyMatchRules.h"
-#include "scoring/Similarity.h"
+#include "speclink/library/scoring/GreedyMatchRules.h"
+#include "speclink/library/scoring/Similarity.h"
 
 namespace speclink {
 namespace {

@@ -1,4 +1,4 @@
-#include "scoring/IndexedGreedyScore.h"
+#include "speclink/library/scoring/IndexedGreedyScore.h"
 
 #include <algorithm>
 #include <cmath>
@@ -8,8 +8,8 @@
 #include <utility>
 #include <vector>
 
-#include "scoring/GreedyMatchRules.h"
-#include "scoring/Similarity.h"
+#include "speclink/library/scoring/GreedyMatchRules.h"
+#include "speclink/library/scoring/Similarity.h"
 
 namespace speclink {
 namespace {

@@ -4,8 +4,8 @@
 #include <utility>
 #include <vector>
 
-#include "scoring/IndexedPeakList.h"
-#include "scoring/MzCellTable.h"
+#include "speclink/library/scoring/IndexedPeakList.h"
+#include "speclink/library/scoring/MzCellTable.h"
 
 namespace speclink {
 

@@ -1,11 +1,11 @@
-#include "scoring/IndexedPeakList.h"
+#include "speclink/library/scoring/IndexedPeakList.h"
 
 #include <algorithm>
 #include <cmath>
 #include <numeric>
 #include <utility>
 
-#include "scoring/GreedyMatchRules.h"
+#include "speclink/library/scoring/GreedyMatchRules.h"
 
 namespace speclink {
 

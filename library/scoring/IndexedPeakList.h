@@ -6,7 +6,7 @@
 #include <span>
 #include <vector>
 
-#include "peaks/PeakList.h"
+#include "speclink/library/peaks/PeakList.h"
 
 namespace speclink {
 

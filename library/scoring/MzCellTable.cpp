@@ -1,4 +1,4 @@
-#include "scoring/MzCellTable.h"
+#include "speclink/library/scoring/MzCellTable.h"
 
 #include <cstdint>
 

@@ -5,7 +5,7 @@
 #include <span>
 #include <vector>
 
-#include "scoring/IndexedPeakList.h"
+#include "speclink/library/scoring/IndexedPeakList.h"
 
 namespace speclink {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "scoring/Similarity.h"
+#include "speclink/library/scoring/Similarity.h"
 
 namespace speclink {
 namespace {

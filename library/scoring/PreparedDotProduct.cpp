@@ -1,4 +1,4 @@
-#include "scoring/PreparedDotProduct.h"
+#include "speclink/library/scoring/PreparedDotProduct.h"
 
 #include <cmath>
 #include <limits>

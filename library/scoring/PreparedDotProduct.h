@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "peaks/PeakList.h"
+#include "speclink/library/peaks/PeakList.h"
 
 // "Dot Product" for callers that score one peak list against many others with a tolerance
 // in Da, as the clustering of a precursor group does. The greedy matching looks only at

@@ -1,4 +1,4 @@
-#include "scoring/Similarity.h"
+#include "speclink/library/scoring/Similarity.h"
 
 #include <algorithm>
 

@@ -2,8 +2,8 @@
 
 #include <array>
 
-#include "params/Enums.h"
-#include "peaks/PeakList.h"
+#include "speclink/library/params/Enums.h"
+#include "speclink/library/peaks/PeakList.h"
 
 namespace speclink {
 

@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "SpeclinkApp.h"
-#include "support/TestSupport.h"
+#include "speclink/cli/SpeclinkApp.h"
+#include "speclink/tests/support/TestSupport.h"
 
 namespace speclink::cli::test {
 

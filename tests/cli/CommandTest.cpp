@@ -4,8 +4,8 @@
 
 #include <filesystem>
 
-#include "CommandRunner.h"
-#include "ExitCodes.h"
+#include "speclink/tests/cli/CommandRunner.h"
+#include "speclink/cli/ExitCodes.h"
 
 namespace speclink::cli {
 namespace {

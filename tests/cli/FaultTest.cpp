@@ -16,11 +16,11 @@
 #include <string>
 #include <vector>
 
-#include "CommandErrors.h"
-#include "CommandRunner.h"
-#include "ExitCodes.h"
-#include "InputSpectra.h"
-#include "SpectrumStaging.h"
+#include "speclink/cli/CommandErrors.h"
+#include "speclink/tests/cli/CommandRunner.h"
+#include "speclink/cli/ExitCodes.h"
+#include "speclink/cli/InputSpectra.h"
+#include "speclink/cli/SpectrumStaging.h"
 
 namespace speclink::cli {
 namespace {

@@ -6,13 +6,13 @@
 #include <filesystem>
 #include <map>
 
-#include "CommandRunner.h"
-#include "SpectrumSimulator.h"
-#include "formats/DtaWriter.h"
-#include "formats/MgfWriter.h"
-#include "formats/Ms2Writer.h"
-#include "formats/MzmlWriter.h"
-#include "formats/MzxmlWriter.h"
+#include "speclink/tests/cli/CommandRunner.h"
+#include "speclink/cli/SpectrumSimulator.h"
+#include "speclink/formats/DtaWriter.h"
+#include "speclink/formats/MgfWriter.h"
+#include "speclink/formats/Ms2Writer.h"
+#include "speclink/formats/MzmlWriter.h"
+#include "speclink/formats/MzxmlWriter.h"
 
 namespace speclink::cli {
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "InputSpectra.h"
+#include "speclink/cli/InputSpectra.h"
 
 namespace speclink::cli {
 namespace {

@@ -4,8 +4,8 @@
 #include <cmath>
 #include <map>
 
-#include "SpectrumSimulator.h"
-#include "formats/ProtonMass.h"
+#include "speclink/cli/SpectrumSimulator.h"
+#include "speclink/formats/ProtonMass.h"
 
 namespace speclink::cli {
 namespace {

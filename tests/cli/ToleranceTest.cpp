@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "Tolerance.h"
+#include "speclink/cli/Tolerance.h"
 
 namespace speclink::cli {
 namespace {

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "cluster/HierarchicalCluster.h"
-#include "peaks/PeakSelect.h"
-#include "scoring/Similarity.h"
-#include "support/TestSupport.h"
+#include "speclink/library/cluster/HierarchicalCluster.h"
+#include "speclink/library/peaks/PeakSelect.h"
+#include "speclink/library/scoring/Similarity.h"
+#include "speclink/tests/support/TestSupport.h"
 
 namespace speclink {
 namespace {

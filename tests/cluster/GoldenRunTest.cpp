@@ -36,8 +36,8 @@
 #include <filesystem>
 #include <set>
 
-#include "params/Para.h"
-#include "support/TestSupport.h"
+#include "speclink/library/params/Para.h"
+#include "speclink/tests/support/TestSupport.h"
 
 namespace speclink {
 namespace {

@@ -4,13 +4,13 @@
 #include <set>
 #include <sstream>
 
-#include "cluster/HierarchicalCluster.h"
-#include "consensus/RepresentativeSpectra.h"
-#include "data/SpectraProcess.h"
-#include "params/Para.h"
-#include "peaks/PeakSelect.h"
-#include "scoring/Similarity.h"
-#include "support/TestSupport.h"
+#include "speclink/library/cluster/HierarchicalCluster.h"
+#include "speclink/library/consensus/RepresentativeSpectra.h"
+#include "speclink/library/data/SpectraProcess.h"
+#include "speclink/library/params/Para.h"
+#include "speclink/library/peaks/PeakSelect.h"
+#include "speclink/library/scoring/Similarity.h"
+#include "speclink/tests/support/TestSupport.h"
 
 namespace speclink {
 namespace {

@@ -15,13 +15,13 @@
 #include <cstdio>
 #include <vector>
 
-#include "cluster/HierarchicalCluster.h"
-#include "cluster/SingleLinkage.h"
-#include "consensus/RepresentativeSpectra.h"
-#include "data/SpectraProcess.h"
-#include "peaks/PeakSelect.h"
-#include "peaks/SqrtNormalize.h"
-#include "scoring/Similarity.h"
+#include "speclink/library/cluster/HierarchicalCluster.h"
+#include "speclink/library/cluster/SingleLinkage.h"
+#include "speclink/library/consensus/RepresentativeSpectra.h"
+#include "speclink/library/data/SpectraProcess.h"
+#include "speclink/library/peaks/PeakSelect.h"
+#include "speclink/library/peaks/SqrtNormalize.h"
+#include "speclink/library/scoring/Similarity.h"
 
 namespace speclink::reference {
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "cluster/ReferenceClustering.h"
-#include "cluster/SingleLinkage.h"
+#include "speclink/tests/cluster/ReferenceClustering.h"
+#include "speclink/library/cluster/SingleLinkage.h"
 
 namespace speclink {
 namespace {

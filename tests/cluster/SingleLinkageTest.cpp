@@ -1,4 +1,4 @@
-#include "cluster/SingleLinkage.h"
+#include "speclink/library/cluster/SingleLinkage.h"
 
 #include <gtest/gtest.h>
 #include <rapidcheck/gtest.h>

@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "cluster/HierarchicalCluster.h"
-#include "cluster/ReferenceClustering.h"
-#include "params/Para.h"
-#include "peaks/PeakSelect.h"
-#include "scoring/Similarity.h"
-#include "support/TestSupport.h"
+#include "speclink/library/cluster/HierarchicalCluster.h"
+#include "speclink/tests/cluster/ReferenceClustering.h"
+#include "speclink/library/params/Para.h"
+#include "speclink/library/peaks/PeakSelect.h"
+#include "speclink/library/scoring/Similarity.h"
+#include "speclink/tests/support/TestSupport.h"
 
 namespace speclink {
 namespace {

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "common/FormattedText.h"
+#include "speclink/library/common/FormattedText.h"
 
 namespace speclink {
 namespace {

@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "common/InOrderWorkers.h"
+#include "speclink/library/common/InOrderWorkers.h"
 
 namespace speclink {
 namespace {

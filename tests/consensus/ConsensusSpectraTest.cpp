@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "consensus/RepresentativeSpectra.h"
-#include "support/TestSupport.h"
+#include "speclink/library/consensus/RepresentativeSpectra.h"
+#include "speclink/tests/support/TestSupport.h"
 
 namespace speclink {
 namespace {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "consensus/RepresentativeSpectra.h"
-#include "support/TestSupport.h"
+#include "speclink/library/consensus/RepresentativeSpectra.h"
+#include "speclink/tests/support/TestSupport.h"
 
 namespace speclink {
 namespace {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "speclink.h"
+#include "speclink/library/speclink.h"
 
 namespace speclink {
 namespace {

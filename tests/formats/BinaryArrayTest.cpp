@@ -3,9 +3,9 @@
 
 #include <random>
 
-#include "formats/Base64.h"
-#include "formats/BinaryArrayDecoder.h"
-#include "formats/BinaryArrayEncoder.h"
+#include "speclink/formats/Base64.h"
+#include "speclink/formats/BinaryArrayDecoder.h"
+#include "speclink/formats/BinaryArrayEncoder.h"
 
 namespace speclink {
 namespace {

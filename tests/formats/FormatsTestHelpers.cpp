@@ -1,4 +1,4 @@
-#include "FormatsTestHelpers.h"
+#include "speclink/tests/formats/FormatsTestHelpers.h"
 
 #include <zlib.h>
 

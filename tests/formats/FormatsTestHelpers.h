@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "data/Spectrum.h"
-#include "formats/FormatError.h"
-#include "formats/ReadOptions.h"
-#include "formats/ReadResult.h"
-#include "formats/SpectrumReader.h"
-#include "support/TestSupport.h"
+#include "speclink/library/data/Spectrum.h"
+#include "speclink/formats/FormatError.h"
+#include "speclink/formats/ReadOptions.h"
+#include "speclink/formats/ReadResult.h"
+#include "speclink/formats/SpectrumReader.h"
+#include "speclink/tests/support/TestSupport.h"
 
 namespace speclink::test {
 

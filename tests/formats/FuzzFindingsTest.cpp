@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "FormatsTestHelpers.h"
+#include "speclink/tests/formats/FormatsTestHelpers.h"
 
 namespace speclink::test {
 namespace {

@@ -4,10 +4,10 @@
 #include <filesystem>
 #include <system_error>
 
-#include "FormatsTestHelpers.h"
-#include "formats/BinaryArrayDecoder.h"
-#include "formats/MzmlWriter.h"
-#include "formats/ProtonMass.h"
+#include "speclink/tests/formats/FormatsTestHelpers.h"
+#include "speclink/formats/BinaryArrayDecoder.h"
+#include "speclink/formats/MzmlWriter.h"
+#include "speclink/formats/ProtonMass.h"
 
 namespace speclink::test {
 namespace {

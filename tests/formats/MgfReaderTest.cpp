@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "FormatsTestHelpers.h"
-#include "formats/ProtonMass.h"
+#include "speclink/tests/formats/FormatsTestHelpers.h"
+#include "speclink/formats/ProtonMass.h"
 
 namespace speclink::test {
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "FormatsTestHelpers.h"
+#include "speclink/tests/formats/FormatsTestHelpers.h"
 
 namespace speclink::test {
 namespace {

@@ -2,8 +2,8 @@
 
 #include <filesystem>
 
-#include "FormatsTestHelpers.h"
-#include "formats/ProtonMass.h"
+#include "speclink/tests/formats/FormatsTestHelpers.h"
+#include "speclink/formats/ProtonMass.h"
 
 namespace speclink::test {
 namespace {

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <filesystem>
 
-#include "FormatsTestHelpers.h"
+#include "speclink/tests/formats/FormatsTestHelpers.h"
 
 // Public spectrum files of other projects, kept beside the repository (never inside it). The
 // tests run only where that directory exists.

@@ -7,14 +7,14 @@
 #include <functional>
 #include <random>
 
-#include "FormatsTestHelpers.h"
-#include "formats/DtaWriter.h"
-#include "formats/MgfWriter.h"
-#include "formats/Ms2Writer.h"
-#include "formats/MzmlWriter.h"
-#include "formats/MzxmlWriter.h"
-#include "formats/ProtonMass.h"
-#include "formats/SpectrumNaming.h"
+#include "speclink/tests/formats/FormatsTestHelpers.h"
+#include "speclink/formats/DtaWriter.h"
+#include "speclink/formats/MgfWriter.h"
+#include "speclink/formats/Ms2Writer.h"
+#include "speclink/formats/MzmlWriter.h"
+#include "speclink/formats/MzxmlWriter.h"
+#include "speclink/formats/ProtonMass.h"
+#include "speclink/formats/SpectrumNaming.h"
 
 namespace speclink::test {
 namespace {

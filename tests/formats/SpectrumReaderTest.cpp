@@ -2,8 +2,8 @@
 
 #include <random>
 
-#include "FormatsTestHelpers.h"
-#include "formats/SpectrumFormat.h"
+#include "speclink/tests/formats/FormatsTestHelpers.h"
+#include "speclink/formats/SpectrumFormat.h"
 
 namespace speclink::test {
 namespace {

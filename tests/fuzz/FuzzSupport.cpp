@@ -1,4 +1,4 @@
-#include "FuzzSupport.h"
+#include "speclink/tests/fuzz/FuzzSupport.h"
 
 #include <stdlib.h>
 
@@ -8,8 +8,8 @@
 #include <fstream>
 #include <system_error>
 
-#include "formats/FormatError.h"
-#include "formats/SpectrumNaming.h"
+#include "speclink/formats/FormatError.h"
+#include "speclink/formats/SpectrumNaming.h"
 
 namespace speclink::fuzz {
 

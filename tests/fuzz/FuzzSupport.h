@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <string>
 
-#include "formats/ByteInput.h"
-#include "formats/RecordEmitter.h"
+#include "speclink/formats/ByteInput.h"
+#include "speclink/formats/RecordEmitter.h"
 
 namespace speclink::fuzz {
 

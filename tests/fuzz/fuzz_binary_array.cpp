@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <string>
 
-#include "FuzzSupport.h"
-#include "formats/Base64.h"
-#include "formats/BinaryArrayDecoder.h"
+#include "speclink/tests/fuzz/FuzzSupport.h"
+#include "speclink/formats/Base64.h"
+#include "speclink/formats/BinaryArrayDecoder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using speclink::ArrayEncoding;

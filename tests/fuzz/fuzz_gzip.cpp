@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <system_error>
 
-#include "FuzzSupport.h"
-#include "formats/FormatError.h"
-#include "formats/SpectrumReader.h"
+#include "speclink/tests/fuzz/FuzzSupport.h"
+#include "speclink/formats/FormatError.h"
+#include "speclink/formats/SpectrumReader.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <fstream>
 #include <string>
 
-#include "FuzzSupport.h"
-#include "modification/MassDifferenceClustering.h"
+#include "speclink/tests/fuzz/FuzzSupport.h"
+#include "speclink/library/modification/MassDifferenceClustering.h"
 
 namespace {
 

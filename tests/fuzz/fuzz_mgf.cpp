@@ -2,8 +2,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "FuzzSupport.h"
-#include "formats/MgfReader.h"
+#include "speclink/tests/fuzz/FuzzSupport.h"
+#include "speclink/formats/MgfReader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const auto& scratch = speclink::fuzz::Scratch();

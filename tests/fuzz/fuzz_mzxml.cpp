@@ -2,8 +2,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "FuzzSupport.h"
-#include "formats/MzxmlReader.h"
+#include "speclink/tests/fuzz/FuzzSupport.h"
+#include "speclink/formats/MzxmlReader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const auto& scratch = speclink::fuzz::Scratch();

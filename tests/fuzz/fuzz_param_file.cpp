@@ -6,8 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "FuzzSupport.h"
-#include "params/Para.h"
+#include "speclink/tests/fuzz/FuzzSupport.h"
+#include "speclink/library/params/Para.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using speclink::fuzz::Require;

@@ -10,10 +10,10 @@
 #include <cstring>
 #include <limits>
 
-#include "FuzzSupport.h"
-#include "params/Para.h"
-#include "peaks/PeakSelect.h"
-#include "scoring/Similarity.h"
+#include "speclink/tests/fuzz/FuzzSupport.h"
+#include "speclink/library/params/Para.h"
+#include "speclink/library/peaks/PeakSelect.h"
+#include "speclink/library/scoring/Similarity.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <random>
 
-#include "params/Para.h"
-#include "peaks/PeakList.h"
+#include "speclink/library/params/Para.h"
+#include "speclink/library/peaks/PeakList.h"
 
 namespace speclink {
 namespace {

@@ -7,9 +7,9 @@
 #include <gtest/gtest.h>
 
 
-#include "cluster/HierarchicalCluster.h"
-#include "params/Para.h"
-#include "support/TestSupport.h"
+#include "speclink/library/cluster/HierarchicalCluster.h"
+#include "speclink/library/params/Para.h"
+#include "speclink/tests/support/TestSupport.h"
 
 namespace speclink {
 namespace {

@@ -9,7 +9,7 @@
 
 #include <limits>
 
-#include "scoring/Similarity.h"
+#include "speclink/library/scoring/Similarity.h"
 
 namespace speclink {
 namespace {

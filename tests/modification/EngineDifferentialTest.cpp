@@ -18,9 +18,9 @@
 #include <string>
 #include <vector>
 
-#include "modification/PlainModificationSearch.h"
-#include "speclink.h"
-#include "support/TestSupport.h"
+#include "speclink/tests/modification/PlainModificationSearch.h"
+#include "speclink/library/speclink.h"
+#include "speclink/tests/support/TestSupport.h"
 
 namespace speclink {
 namespace {

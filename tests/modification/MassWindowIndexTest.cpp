@@ -10,8 +10,8 @@
 #include <utility>
 #include <vector>
 
-#include "modification/MassWindowIndex.h"
-#include "support/TestSupport.h"
+#include "speclink/library/modification/MassWindowIndex.h"
+#include "speclink/tests/support/TestSupport.h"
 
 namespace speclink {
 namespace {

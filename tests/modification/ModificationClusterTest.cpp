@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "speclink.h"
-#include "support/TestSupport.h"
+#include "speclink/library/speclink.h"
+#include "speclink/tests/support/TestSupport.h"
 
 namespace speclink {
 namespace {

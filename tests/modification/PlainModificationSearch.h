@@ -18,13 +18,13 @@
 #include <string>
 #include <vector>
 
-#include "data/SpectraProcess.h"
-#include "data/Spectrum.h"
-#include "params/Cluster.h"
-#include "peaks/PeakList.h"
-#include "peaks/PeakSelect.h"
-#include "peaks/SqrtNormalize.h"
-#include "scoring/Similarity.h"
+#include "speclink/library/data/SpectraProcess.h"
+#include "speclink/library/data/Spectrum.h"
+#include "speclink/library/params/Cluster.h"
+#include "speclink/library/peaks/PeakList.h"
+#include "speclink/library/peaks/PeakSelect.h"
+#include "speclink/library/peaks/SqrtNormalize.h"
+#include "speclink/library/scoring/Similarity.h"
 
 namespace speclink::test::plain {
 

@@ -2,7 +2,7 @@
 
 #include <ostream>
 
-#include "peaks/PeakList.h"
+#include "speclink/library/peaks/PeakList.h"
 
 namespace speclink {
 

@@ -6,8 +6,8 @@
 #include <gtest/gtest.h>
 #include <rapidcheck/gtest.h>
 
-#include "peaks/PeakPrinting.h"
-#include "peaks/PeakSelect.h"
+#include "speclink/tests/peaks/PeakPrinting.h"
+#include "speclink/library/peaks/PeakSelect.h"
 
 namespace speclink {
 namespace {

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 #include <rapidcheck/gtest.h>
 
-#include "peaks/PeakPrinting.h"
-#include "peaks/SqrtNormalize.h"
+#include "speclink/tests/peaks/PeakPrinting.h"
+#include "speclink/library/peaks/SqrtNormalize.h"
 
 namespace speclink {
 namespace {

@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 #include <rapidcheck/gtest.h>
 
-#include "scoring/ScoringTestSupport.h"
+#include "speclink/tests/scoring/ScoringTestSupport.h"
 
 namespace speclink {
 namespace {

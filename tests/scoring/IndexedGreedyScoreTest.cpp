@@ -12,10 +12,10 @@
 #include <gtest/gtest.h>
 #include <rapidcheck/gtest.h>
 
-#include "scoring/IndexedGreedyScore.h"
-#include "scoring/IndexedPeakList.h"
-#include "scoring/MzCellTable.h"
-#include "scoring/ScoringTestSupport.h"
+#include "speclink/library/scoring/IndexedGreedyScore.h"
+#include "speclink/library/scoring/IndexedPeakList.h"
+#include "speclink/library/scoring/MzCellTable.h"
+#include "speclink/tests/scoring/ScoringTestSupport.h"
 
 namespace speclink {
 namespace {

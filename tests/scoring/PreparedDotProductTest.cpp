@@ -1,6 +1,6 @@
 // The prepared "Dot Product" against CSimilarity::DotProduct on the same lists, bit for bit.
 
-#include "scoring/PreparedDotProduct.h"
+#include "speclink/library/scoring/PreparedDotProduct.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include <limits>
 #include <random>
 
-#include "scoring/Similarity.h"
+#include "speclink/library/scoring/Similarity.h"
 
 namespace speclink {
 namespace {

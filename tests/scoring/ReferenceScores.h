@@ -10,7 +10,7 @@
 #include <map>
 #include <set>
 
-#include "peaks/PeakList.h"
+#include "speclink/library/peaks/PeakList.h"
 
 namespace speclink::test::reference {
 

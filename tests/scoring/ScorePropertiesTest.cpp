@@ -7,8 +7,8 @@
 #include <gtest/gtest.h>
 #include <rapidcheck/gtest.h>
 
-#include "scoring/ReferenceScores.h"
-#include "scoring/ScoringTestSupport.h"
+#include "speclink/tests/scoring/ReferenceScores.h"
+#include "speclink/tests/scoring/ScoringTestSupport.h"
 
 namespace speclink {
 namespace {

@@ -4,9 +4,9 @@
 
 #include <rapidcheck.h>
 
-#include "peaks/PeakList.h"
-#include "peaks/PeakPrinting.h"
-#include "scoring/Similarity.h"
+#include "speclink/library/peaks/PeakList.h"
+#include "speclink/tests/peaks/PeakPrinting.h"
+#include "speclink/library/scoring/Similarity.h"
 
 namespace speclink::test {
 

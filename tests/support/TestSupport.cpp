@@ -1,4 +1,4 @@
-#include "support/TestSupport.h"
+#include "speclink/tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

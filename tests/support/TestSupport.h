@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "data/Spectrum.h"
-#include "peaks/PeakList.h"
+#include "speclink/library/data/Spectrum.h"
+#include "speclink/library/peaks/PeakList.h"
 
 namespace speclink::test {
 
