@@ -52,23 +52,23 @@ struct EngineOptions {
     }
 
     // The settings of -p (or the defaults) with the options given on top.
-    RunSettings Settings() const {
-        RunSettings base = settings.parameter_file().empty() ? RunSettings{}
-                                                             : ReadSettings(settings.parameter_file());
+    speclink::Settings Chosen() const {
+        speclink::Settings base =
+            settings.parameter_file().empty() ? speclink::Settings{} : ReadSettings(settings.parameter_file());
         settings.ApplyOverrides(base);
         return base;
     }
 
-    static RunSettings ReadSettings(const std::string& path) {
+    static speclink::Settings ReadSettings(const std::string& path) {
         try {
-            return RunSettings::FromParameterFile(path);
+            return ReadSettingsFile(path);
         } catch (const std::runtime_error& error) {
             throw InputError(error.what());
         }
     }
 };
 
-void RunWith(EngineOptions& options, RunSettings settings, const std::string& command, std::string out_directory) {
+void RunWith(EngineOptions& options, Settings settings, const std::string& command, std::string out_directory) {
     EngineRequest request;
     request.settings = std::move(settings);
     request.inputs = options.inputs;
@@ -83,9 +83,9 @@ void RunWith(EngineOptions& options, RunSettings settings, const std::string& co
 }
 
 // Tolerance-like and method options hold text until the callback parses them.
-RunSettings Parsed(const EngineOptions& options) {
+Settings Parsed(const EngineOptions& options) {
     try {
-        return options.Settings();
+        return options.Chosen();
     } catch (const std::invalid_argument& error) {
         throw UsageError(error.what());
     }
@@ -108,7 +108,7 @@ void AddClusterCommand(CLI::App& app) {
     options->AddMaxGroupSize(*command);
     options->settings.Register(*command, true, false);
     command->callback([options] {
-        RunSettings settings = Parsed(*options);
+        Settings settings = Parsed(*options);
         settings.cluster_type = CLUSTER_HIERARCHICAL;
         RunWith(*options, settings, "cluster", options->out_directory);
     });
@@ -128,7 +128,7 @@ void AddModsearchCommand(CLI::App& app) {
                       "Doubly charged pairs only, each scored at its best whole-number shift (6 to 200 Da)");
     options->settings.Register(*command, true, false);
     command->callback([options] {
-        RunSettings settings = Parsed(*options);
+        Settings settings = Parsed(*options);
         settings.cluster_type = CLUSTER_MODIFICATION;
         RunWith(*options, settings, options->shift_search ? "modsearch --shift-search" : "modsearch",
                 options->out_directory);
@@ -151,7 +151,7 @@ void AddRunCommand(CLI::App& app) {
     command->add_flag("--shift-search", options->shift_search, "Modification search: the whole-number shift search");
     options->settings.Register(*command, false, true);
     command->callback([options, parameter_file] {
-        RunSettings settings = EngineOptions::ReadSettings(*parameter_file);
+        Settings settings = EngineOptions::ReadSettings(*parameter_file);
         try {
             options->settings.ApplyOverrides(settings);
         } catch (const std::invalid_argument& error) {

@@ -4,20 +4,22 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
-#include <map>
 #include <optional>
 #include <system_error>
 
 #include "speclink/cli/CommandErrors.h"
 #include "speclink/cli/InputSpectra.h"
 #include "speclink/cli/OutputCheck.h"
-#include "speclink/cli/PrecursorGroups.h"
 #include "speclink/cli/ProgressBar.h"
 #include "speclink/cli/RunSummary.h"
 #include "speclink/cli/ScopedWorkingDirectory.h"
-#include "speclink/cli/SpectrumStaging.h"
+#include "speclink/cli/InputSpectrumFiles.h"
+#include "speclink/library/cluster/HierarchicalCluster.h"
+#include "speclink/library/cluster/PrecursorSweep.h"
+#include "speclink/library/cluster/SingleLinkage.h"
 #include "speclink/library/consensus/RepresentativeSpectra.h"
 #include "speclink/library/modification/ModificationCluster.h"
+#include "speclink/library/params/Para.h"
 #include "speclink/library/scoring/Similarity.h"
 
 namespace speclink::cli {
@@ -53,34 +55,6 @@ void RequireInputsOutside(const std::vector<std::string>& inputs, const fs::path
     }
 }
 
-// Everything in the output directory with its modification time, to count what a run wrote.
-std::map<std::string, fs::file_time_type> Snapshot(const fs::path& directory) {
-    std::map<std::string, fs::file_time_type> files;
-    std::error_code ec;
-    for (const auto& entry : fs::directory_iterator(directory, ec))
-        if (entry.is_regular_file(ec)) files[entry.path().filename().string()] = entry.last_write_time(ec);
-    return files;
-}
-
-// Files of the output directory that are new or changed since `before`; only files that
-// were there before need their times looked up.
-size_t CountWritten(const std::map<std::string, fs::file_time_type>& before, const fs::path& directory) {
-    size_t written = 0;
-    std::error_code ec;
-    for (const auto& entry : fs::directory_iterator(directory, ec)) {
-        if (!entry.is_regular_file(ec)) continue;
-        const auto old = before.find(entry.path().filename().string());
-        if (old == before.end() || old->second != entry.last_write_time(ec)) ++written;
-    }
-    return written;
-}
-
-bool NeedsStaging(const InputSpectra& input, Representative_Spectra consensus_type) {
-    if (consensus_type == CONSENSUS_REPRESENTATIVES || consensus_type == CONSENSUS_SPECTRA_AND_REPRESENTATIVES)
-        return true;
-    return std::any_of(input.sources.begin(), input.sources.end(), [](const fs::path& p) { return !p.empty(); });
-}
-
 // Removes an earlier result file; anything but a file or a link is left for the engine to
 // fail on, so that no directory is ever removed.
 void RemoveIfPresent(const fs::path& path) {
@@ -109,34 +83,36 @@ fs::path ResultPath(const fs::path& out, const std::string& name) {
 }
 
 // Refuses a clustering whose largest precursor group exceeds the limit, before any work.
-void RequireGroupsWithin(const InputSpectra& input, const RunSettings& settings, size_t limit) {
-    const PrecursorGroup group = LargestPrecursorGroup(input.spectra, settings.precursor_ion_tol);
-    if (group.size <= limit) return;
-    const CSpectrum& first = input.spectra[group.first];
+void RequireGroupsWithin(const InputSpectra& input, const Settings& settings, size_t limit) {
+    const std::vector<PrecursorGroup> groups =
+        SweepPrecursorGroups(input.spectra, settings.precursor_ion_tol.value, settings.precursor_ion_tol.unit);
+    const auto largest = std::max_element(groups.begin(), groups.end(),
+                                          [](const PrecursorGroup& a, const PrecursorGroup& b) { return a.size < b.size; });
+    if (largest == groups.end() || largest->size <= limit) return;
+    const CSpectrum& first = input.spectra[largest->start];
     char mass[64];
     std::snprintf(mass, sizeof mass, "%.4f", first.precursor_mass);
-    const double bytes = static_cast<double>(ScoreMatrixBytes(group.size));
+    const double bytes = static_cast<double>(TriangleSize(largest->size) * sizeof(ScaledScore));
     char memory[64];
     if (bytes < 1e9) {
         std::snprintf(memory, sizeof memory, "%.1f MB", bytes / 1e6);
     } else {
         std::snprintf(memory, sizeof memory, "%.1f GB", bytes / 1e9);
     }
-    throw InputError("a precursor group of " + std::to_string(group.size) + " spectra (charge " +
+    const size_t pairs = largest->size * (largest->size - 1) / 2;
+    throw InputError("a precursor group of " + std::to_string(largest->size) + " spectra (charge " +
                      std::to_string(first.charge) + ", [M+H]+ from " + mass + " Da, first spectrum '" +
-                     first.file_name + "', sweep positions " + std::to_string(group.first + 1) + " to " +
-                     std::to_string(group.first + group.size) + ") exceeds --max-group-size " +
-                     std::to_string(limit) + "; clustering it takes " + std::to_string(PairCount(group.size)) +
-                     " scores and " + memory +
-                     " for its score matrices. Raise the limit with --max-group-size or narrow --precursor-tol.");
+                     first.file_name + "', sweep positions " + std::to_string(largest->start + 1) + " to " +
+                     std::to_string(largest->start + largest->size) + ") exceeds --max-group-size " +
+                     std::to_string(limit) + "; clustering it takes " + std::to_string(pairs) + " scores and " +
+                     memory + " for its score triangle. Raise the limit with --max-group-size or narrow --precursor-tol.");
 }
 
-void WriteParametersUsed(const CPara& para, const fs::path& path, const EngineRequest& request, bool staged) {
+void WriteParametersUsed(const CPara& para, const fs::path& path, const EngineRequest& request) {
     if (!para.WriteParaFile(path.string())) throw OutputError("cannot write " + path.string());
     std::ofstream note(path, std::ios::app);
     note << "# written by speclink " << request.command << " with these settings\n";
     for (const std::string& input : request.inputs) note << "# input: " << input << "\n";
-    if (staged) note << "# data_directory held the input spectra as DTA files for the length of the run\n";
     // Buffered output fails only when it reaches the file: on a full device at close.
     note.close();
     if (note.fail()) throw OutputError("cannot write " + path.string());
@@ -146,11 +122,12 @@ void WriteParametersUsed(const CPara& para, const fs::path& path, const EngineRe
 
 void RunEngine(const EngineRequest& request) {
     const auto started = std::chrono::steady_clock::now();
-    RunSettings settings = request.settings;
+    Settings settings = request.settings;
     try {
         settings.Validate();
     } catch (const std::invalid_argument& error) {
-        throw UsageError(error.what());
+        // The message names the setting first, as its option is named.
+        throw UsageError(std::string("--") + error.what());
     }
     if (request.inputs.empty()) throw UsageError("no input files given");
     const bool clustering = settings.cluster_type == CLUSTER_HIERARCHICAL;
@@ -183,33 +160,21 @@ void RunEngine(const EngineRequest& request) {
         RequireGroupsWithin(input, settings, request.max_group_size);
     }
 
-    // The consensus step writes single spectra from memory when the data directory is not a
-    // directory, in the same layout as a staged DTA file. Spectrum files are staged only where
-    // that is not enough: DTA inputs are copied as they are, and representatives are copied.
-    std::optional<SpectrumStaging> staging;
-    if (clustering && NeedsStaging(input, settings.consensus_type)) {
-        try {
-            staging.emplace(input);
-        } catch (const InputError&) {
-            throw;
-        } catch (const std::runtime_error& error) {
-            throw OutputError(error.what());
-        }
-        settings.data_directory = staging->directory().string();
-    } else if (clustering) {
-        settings.data_directory = fs::absolute(request.inputs.front()).string();
-    }
+    // The engine copies spectrum files from the records themselves; the data directory only
+    // names where they came from.
+    const InputSpectrumFiles spectrum_files(input);
+    if (clustering) settings.data_directory = fs::absolute(request.inputs.front()).string();
     settings.out_directory = out.string();
 
     CPara para;
     settings.Configure(para);
     para.engine->threads = request.threads;
-    if (para.representative_spectra != nullptr) para.representative_spectra->threads = request.threads;
-    WriteParametersUsed(para, out / kParametersUsed, request, staging.has_value());
+    para.representative_spectra->threads = request.threads;
+    para.spectra_process->spectrum_source = &spectrum_files;
+    WriteParametersUsed(para, out / kParametersUsed, request);
 
     RemoveIfPresent(result);
     if (!clustering && !request.shift_search) RemoveIfPresent(out / "temp.temp");
-    const auto before = Snapshot(out);
     const auto engine_started = std::chrono::steady_clock::now();
     {
         const ScopedWorkingDirectory in_output(out);
@@ -224,15 +189,11 @@ void RunEngine(const EngineRequest& request) {
     }
     const double engine_seconds = seconds_since(engine_started);
     // The engine reports a file it cannot open only on the standard output, and does not
-    // check its writes: the files must be complete and the device must not have run full.
-    if (clustering) {
-        RequireClusterResult(result, input.spectra.size());
-    } else {
-        CountCompleteLines(result);
-        if (!request.shift_search) {
-            CountCompleteLines(out / "score.txt");
-            CountCompleteLines(out / "temp.temp");
-        }
+    // check its writes: the files must be whole and the device must not have run full.
+    RequireWholeFile(result);
+    if (!clustering && !request.shift_search) {
+        RequireWholeFile(out / "score.txt");
+        RequireWholeFile(out / "temp.temp");
     }
     RequireSpaceLeft(out);
 
@@ -242,14 +203,15 @@ void RunEngine(const EngineRequest& request) {
     summary.spectra = input.spectra.size();
     summary.out_directory = out;
     summary.result = result;
-    summary.files_written = CountWritten(before, out);
     summary.seconds = seconds_since(started);
     summary.reading_seconds = reading_seconds;
     summary.engine_seconds = engine_seconds;
     if (clustering) {
-        summary.AddClusters();
+        summary.AddClusters(input.spectra, dynamic_cast<const CHierarchicalCluster&>(*para.engine).last_clustering(),
+                            settings.consensus_type);
     } else {
-        summary.AddPairs(request.shift_search ? fs::path() : out / "temp.temp");
+        summary.AddPairs(dynamic_cast<const CModificationCluster&>(*para.engine).last_pairs().size(),
+                         request.shift_search ? fs::path() : out / "temp.temp");
     }
     // The modification search leaves its progress text without a line end.
     if (!clustering && input.spectra.size() >= 10 && !request.shift_search) std::printf("\n");

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "speclink/cli/RunSettings.h"
+#include "speclink/cli/SettingOptions.h"
 
 namespace speclink::cli {
 
@@ -17,7 +17,7 @@ inline constexpr size_t kDefaultMaxGroupSize = 10000;
 /// A clustering or modification-search run of the command line: which inputs, where the
 /// results go, and how the spectra are read and ordered.
 struct EngineRequest {
-    RunSettings settings;
+    Settings settings;
     std::vector<std::string> inputs;
     std::filesystem::path out_directory;
     std::vector<int> assign_charges;

@@ -31,36 +31,21 @@ void RequireSpaceLeft(const fs::path& directory) {
     }
 }
 
-size_t CountCompleteLines(const fs::path& file) {
+void RequireWholeFile(const fs::path& file) {
     std::error_code ec;
     if (!fs::is_regular_file(file, ec)) {
         throw OutputError("the engine could not write " + file.string() +
                           (fs::exists(file, ec) ? " (a directory or other non-file stands there)" : ""));
     }
+    const auto size = fs::file_size(file, ec);
+    if (ec) throw OutputError("cannot check " + file.string() + ": " + ec.message());
+    if (size == 0) return;
     std::ifstream in(file, std::ios::binary);
-    if (!in) throw OutputError("cannot read back " + file.string());
-    size_t lines = 0;
-    char last = '\n';
-    char buffer[1 << 16];
-    while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
-        const auto got = static_cast<size_t>(in.gcount());
-        for (size_t k = 0; k < got; ++k) lines += buffer[k] == '\n' ? 1 : 0;
-        last = buffer[got - 1];
-    }
-    if (in.bad()) throw OutputError("cannot read back " + file.string());
+    char last = 0;
+    if (!in.seekg(-1, std::ios::end) || !in.get(last)) throw OutputError("cannot check " + file.string());
     if (last != '\n') {
         throw OutputError(file.string() + " ends in the middle of a line: the write was cut short "
                           "(device full or file size limit?)");
-    }
-    return lines;
-}
-
-void RequireClusterResult(const fs::path& result, size_t spectra) {
-    const size_t lines = CountCompleteLines(result);
-    if (lines != spectra) {
-        throw OutputError("the cluster result file " + result.string() + " is incomplete: " + std::to_string(lines) +
-                          " of " + std::to_string(spectra) +
-                          " lines written (device full or file size limit?)");
     }
 }
 

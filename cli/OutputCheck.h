@@ -12,12 +12,8 @@ namespace speclink::cli {
 /// file entry left (as the current user counts them: root may use the reserved blocks).
 void RequireSpaceLeft(const std::filesystem::path& directory);
 
-/// Number of lines of a text file. Throws OutputError when it is not a regular file, cannot
-/// be read, or its last line lacks its line end (a write cut short).
-size_t CountCompleteLines(const std::filesystem::path& file);
-
-/// Throws OutputError unless the cluster result file `result` holds one complete line per
-/// spectrum, `spectra` in all.
-void RequireClusterResult(const std::filesystem::path& result, size_t spectra);
+/// Throws OutputError when `file` is not a regular file or does not end with a line end
+/// (a write cut short). An empty file is whole.
+void RequireWholeFile(const std::filesystem::path& file);
 
 }  // namespace speclink::cli

@@ -13,7 +13,8 @@
 #include "speclink/cli/CommandErrors.h"
 #include "speclink/cli/Commands.h"
 #include "speclink/cli/OutputCheck.h"
-#include "speclink/cli/RunSettings.h"
+#include "speclink/cli/SettingOptions.h"
+#include "speclink/library/params/Para.h"
 
 namespace speclink::cli {
 
@@ -25,24 +26,15 @@ struct ParamsOptions {
     SettingOptions settings;
 };
 
-// Lines of every parameter file the library writes.
-constexpr size_t kParameterFileLines = 31;
-
 // The library does not check its single writes: a file cut short by a full device is found by
-// reading it back.
-void RequireComplete(const std::string& path, const std::string& shown) {
-    const size_t lines = CountCompleteLines(path);
-    if (lines != kParameterFileLines) {
-        throw OutputError("the parameter file " + shown + " is incomplete: " + std::to_string(lines) + " of " +
-                          std::to_string(kParameterFileLines) + " lines written (device full or file size limit?)");
-    }
-}
+// its last line.
+void RequireComplete(const std::string& path) { RequireWholeFile(path); }
 
 // The library writes parameter files by path; standard output gets a temporary file's text.
 void WriteTo(const CPara& para, const std::string& output) {
     if (!output.empty()) {
         if (!para.WriteParaFile(output)) throw OutputError("cannot write the parameter file " + output);
-        RequireComplete(output, output);
+        RequireComplete(output);
         return;
     }
     std::string pattern = (std::filesystem::temp_directory_path() / "speclink-params-XXXXXX").string();
@@ -51,7 +43,7 @@ void WriteTo(const CPara& para, const std::string& output) {
     ::close(fd);
     const bool written = para.WriteParaFile(pattern);
     try {
-        if (written) RequireComplete(pattern, "(temporary copy for standard output)");
+        if (written) RequireComplete(pattern);
     } catch (const OutputError&) {
         std::filesystem::remove(pattern);
         throw;
@@ -83,9 +75,9 @@ void AddParamsCommand(CLI::App& app) {
             if (!para.ReadParaFile(options->input))
                 throw InputError(options->input + ": cannot read it, or its cluster_type is neither 0 nor 1");
         } else {
-            RunSettings settings;
+            Settings settings;
             try {
-                if (!options->input.empty()) settings = RunSettings::FromParameterFile(options->input);
+                if (!options->input.empty()) settings = ReadSettingsFile(options->input);
                 options->settings.ApplyOverrides(settings);
             } catch (const std::invalid_argument& error) {
                 throw UsageError(error.what());

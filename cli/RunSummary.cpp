@@ -1,8 +1,11 @@
 #include "speclink/cli/RunSummary.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
-#include <map>
+#include <unordered_set>
+
+#include "speclink/library/consensus/ConsensusSpectrum.h"
 
 namespace speclink::cli {
 
@@ -33,33 +36,29 @@ std::string DescribeRead(const InputFileReport& file) {
            (reasons.empty() ? "" : " (" + reasons + ")");
 }
 
-void RunSummary::AddClusters() {
-    // Result lines read "line,file name,cluster,mass"; the cluster is the second field
-    // from the end, since a file name may hold commas.
+void RunSummary::AddClusters(const std::vector<CSpectrum>& spectra, const Clustering& result,
+                             Representative_Spectra consensus_type) {
     clustering = true;
-    std::ifstream in(result);
-    std::map<long, size_t> sizes;
-    std::string line;
-    while (std::getline(in, line)) {
-        const auto last = line.rfind(',');
-        if (last == std::string::npos || last == 0) continue;
-        const auto before = line.rfind(',', last - 1);
-        if (before == std::string::npos) continue;
-        ++sizes[std::strtol(line.c_str() + before + 1, nullptr, 10)];
+    const ClusterWalks walks = WalkClusters(result.links);
+    clusters = walks.size();
+    std::unordered_set<std::string> names;
+    for (size_t cluster = 0; cluster < walks.size(); ++cluster) {
+        const size_t size = walks[cluster].size();
+        largest_cluster = std::max(largest_cluster, size);
+        if (size < 2) continue;
+        ++multi_clusters;
+        if (consensus_type == CONSENSUS_SPECTRA || consensus_type == CONSENSUS_SPECTRA_AND_REPRESENTATIVES) {
+            names.insert(ConsensusFileName(spectra, walks[cluster]));
+        }
     }
-    clusters = sizes.size();
-    for (const auto& [cluster, size] : sizes) {
-        if (size >= 2) ++multi_clusters;
-        if (size > largest_cluster) largest_cluster = size;
-    }
+    consensus_files = names.size();
 }
 
-void RunSummary::AddPairs(const std::filesystem::path& mass_differences) {
-    std::ifstream in(result);
-    std::string line;
-    while (std::getline(in, line)) ++pairs;
+void RunSummary::AddPairs(size_t listed, const std::filesystem::path& mass_differences) {
+    pairs = listed;
     if (mass_differences.empty()) return;
     std::ifstream groups(mass_differences);
+    std::string line;
     while (std::getline(groups, line)) {
         ++mass_difference_groups;
         const auto first = line.find(',');
@@ -76,6 +75,10 @@ void RunSummary::Print() const {
     if (clustering) {
         std::printf("  clusters: %zu, of which %zu with two or more spectra (largest %zu) and %zu single spectra\n",
                     clusters, multi_clusters, largest_cluster, clusters - multi_clusters);
+        if (consensus_files < multi_clusters && consensus_files > 0) {
+            std::printf("  warning: %zu consensus spectra share a file name with another; %zu consensus files remain\n",
+                        multi_clusters - consensus_files, consensus_files);
+        }
     } else {
         std::printf("  pairs listed: %zu\n", pairs);
         if (mass_difference_groups > 0) {
@@ -85,7 +88,7 @@ void RunSummary::Print() const {
         }
     }
     std::printf("  result: %s\n", result.string().c_str());
-    std::printf("  files written to %s: %zu\n", out_directory.string().c_str(), files_written);
+    std::printf("  output directory: %s\n", out_directory.string().c_str());
     std::fflush(stdout);
 }
 

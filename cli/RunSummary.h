@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "speclink/cli/InputSpectra.h"
+#include "speclink/library/cluster/HierarchicalCluster.h"
 
 namespace speclink::cli {
 
@@ -20,23 +21,24 @@ struct RunSummary {
     size_t spectra = 0;
     std::filesystem::path out_directory;
     std::filesystem::path result;
-    size_t files_written = 0;
     double seconds = 0.0;
     double reading_seconds = 0.0;  ///< of `seconds`, reading the inputs
     double engine_seconds = 0.0;   ///< of `seconds`, the engine's run
 
-    // Clustering: from the cluster result file.
+    // Clustering.
     bool clustering = false;
     size_t clusters = 0;
     size_t multi_clusters = 0;     ///< clusters of two or more spectra
     size_t largest_cluster = 0;
-    // Modification search: from the pair list and the mass-difference groups.
+    size_t consensus_files = 0;    ///< distinct names among the consensus spectra
+    // Modification search: the pairs listed and the mass-difference groups.
     size_t pairs = 0;
     std::vector<std::pair<std::string, std::string>> top_mass_differences;  ///< (mean Da, count)
     size_t mass_difference_groups = 0;
 
-    void AddClusters();
-    void AddPairs(const std::filesystem::path& mass_differences);
+    void AddClusters(const std::vector<CSpectrum>& spectra, const Clustering& clustering,
+                     Representative_Spectra consensus_type);
+    void AddPairs(size_t listed, const std::filesystem::path& mass_differences);
     void Print() const;
 };
 

@@ -8,8 +8,7 @@
 
 #include "speclink/cli/CommandErrors.h"
 #include "speclink/cli/Commands.h"
-#include "speclink/cli/Tolerance.h"
-#include "speclink/cli/RunSettings.h"
+#include "speclink/cli/SettingOptions.h"
 #include "speclink/formats/ReadOptions.h"
 #include "speclink/formats/SpectrumReader.h"
 #include "speclink/library/peaks/PeakSelect.h"
@@ -24,13 +23,13 @@ struct ScoreOptions {
     std::string first;
     std::string second;
     std::string method;
-    std::string fragment_tol = "0.5Da";
+    std::string fragment_tol = FormatTolerance(Settings{}.fragment_ion_tol);
     double shift = 0.0;
     bool raw = false;
-    int peak_select = PEAK_SELECT_PART_THEN_WHOLE_TOP;
-    int whole_top = 50;
-    int part_top = 5;
-    int part_window = 100;
+    int peak_select = defaults::kPeakSelectMethod;
+    int whole_top = defaults::kWholeTopPeakNum;
+    int part_top = defaults::kPartTopPeakNum;
+    int part_window = defaults::kPartTopPeakPerNum;
     CLI::Option* shift_option = nullptr;
 };
 

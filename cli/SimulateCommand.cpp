@@ -10,6 +10,7 @@
 #include "speclink/cli/Commands.h"
 #include "speclink/cli/SpectrumSimulator.h"
 #include "speclink/formats/MgfWriter.h"
+#include "speclink/library/common/StdioFile.h"
 
 namespace speclink::cli {
 
@@ -22,8 +23,9 @@ struct SimulateOptions {
 };
 
 void WriteTruth(const SimulatedSpectra& simulated, const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "w");
-    if (file == nullptr) throw OutputError("cannot write " + path);
+    StdioFile owned = OpenStdioFile(path, "w");
+    if (!owned) throw OutputError("cannot write " + path);
+    std::FILE* file = owned.get();
     std::fprintf(file, "scan\ttitle\tcharge\tprecursor_mz\tpeptide\tmodification\tmodification_mass\tmodification_site\n");
     for (size_t k = 0; k < simulated.truth.size(); ++k) {
         const SimulatedTruth& truth = simulated.truth[k];
@@ -34,7 +36,7 @@ void WriteTruth(const SimulatedSpectra& simulated, const std::string& path) {
                      truth.modification_site < 0 ? -1 : truth.modification_site + 1);
     }
     const bool failed = std::ferror(file) != 0;
-    if (std::fclose(file) != 0 || failed) throw OutputError("cannot write " + path);
+    if (std::fclose(owned.release()) != 0 || failed) throw OutputError("cannot write " + path);
 }
 
 }  // namespace

@@ -11,6 +11,8 @@
 
 #include "speclink/formats/ProgressCounter.h"
 
+#include "speclink/library/common/StdioFile.h"
+
 namespace speclink {
 
 /// The content of a file, block by block, inflated on the fly when the file is gzip-compressed.
@@ -39,10 +41,6 @@ public:
     const std::string& path() const { return path_; }
 
 private:
-    struct FileCloser {
-        void operator()(std::FILE* file) const { std::fclose(file); }
-    };
-
     /// Reads more file bytes into the raw buffer; false at the end of the file.
     bool FillRaw();
     /// Produces the next block of content into `block_`; false at the end.
@@ -51,7 +49,7 @@ private:
 
     std::string path_;
     ProgressCounter* progress_;
-    std::unique_ptr<std::FILE, FileCloser> file_;
+    StdioFile file_;
     std::vector<unsigned char> raw_;
     size_t raw_begin_ = 0;
     size_t raw_end_ = 0;

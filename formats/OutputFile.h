@@ -2,9 +2,10 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <memory>
 #include <string>
 #include <string_view>
+
+#include "speclink/library/common/StdioFile.h"
 
 namespace speclink {
 
@@ -27,13 +28,10 @@ public:
     const std::string& path() const { return path_; }
 
 private:
-    struct FileCloser {
-        void operator()(std::FILE* file) const { std::fclose(file); }
-    };
     [[noreturn]] void Fail(const std::string& what) const;
 
     std::string path_;
-    std::unique_ptr<std::FILE, FileCloser> file_;
+    StdioFile file_;
 };
 
 /// The shortest decimal text that reads back as exactly `value`: fixed notation from 1e-5 to

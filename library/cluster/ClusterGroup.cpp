@@ -9,19 +9,12 @@
 
 namespace speclink {
 
-void CHierarchicalCluster::SwitchToDotProduct(CSimilarity* similarity) {
-    if (similarity == nullptr) return;
-    similarity->similar_method = SIMILAR_DOT_PRODUCT;
-    similarity->fragment_ion_tol = 0.5;
-    similarity->fragment_ion_tol_type = TOLERANCE_DA;
-}
-
 void CHierarchicalCluster::ClusterGroup(const std::vector<CSpectrum>& group, ClusterLinkList& links,
                                         CSimilarity* similarity, RepresentativeList& representatives,
                                         CPeakSelect* peak_select) const {
-    SwitchToDotProduct(similarity);
+    if (similarity != nullptr) UseMethodAtHalfDalton(*similarity, SIMILAR_DOT_PRODUCT);
     ClusterLinkList group_links(group.size());
-    GroupScheduler scheduler(group, {{0, group.size()}}, ScaleThreshold(threshold), similarity, peak_select, threads,
+    GroupScheduler scheduler(group, {PrecursorGroup{0, group.size(), true}}, ScaleThreshold(threshold), similarity, peak_select, threads,
                              group_links);
     const RepresentativeList& chosen = scheduler.Wait(0);
     representatives.insert(representatives.end(), chosen.begin(), chosen.end());

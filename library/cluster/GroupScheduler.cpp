@@ -17,9 +17,28 @@ constexpr std::size_t kPairsPerUnit = 2048;
 
 std::size_t PairCount(std::size_t members) { return members < 2 ? 0 : members * (members - 1) / 2; }
 
+// Scores rows [begin, end) of a group into `scores`: row i holds member i against every
+// later member of its charge, scored as the plain loop does, which reuses member i's list
+// for its pairs in the order each score left it. Without a scorer every pair scores 0.
+void ScoreRows(std::span<const CSpectrum> members, const PreparedPeakLists& prepared, std::size_t begin,
+               std::size_t end, std::optional<PreparedPairScorer>& scorer, ScoreTriangle& scores) {
+    for (std::size_t i = begin; i < end; ++i) {
+        if (scorer) scorer->SetFirst(prepared[i]);
+        for (std::size_t j = i + 1; j < members.size(); ++j) {
+            if (members[i].charge != members[j].charge) continue;
+            double score = 0.0;
+            if (scorer) {
+                scorer->SetSecond(prepared[j]);
+                score = scorer->ComputeScore(members[i].precursor_mass - members[j].precursor_mass);
+            }
+            scores[PackedIndex(j, i)] = ScaleScore(score);
+        }
+    }
+}
+
 }  // namespace
 
-GroupScheduler::GroupScheduler(std::span<const CSpectrum> spectra, std::vector<GroupSpan> groups,
+GroupScheduler::GroupScheduler(std::span<const CSpectrum> spectra, std::vector<PrecursorGroup> groups,
                                ScaledScore threshold, const CSimilarity* similarity,
                                const CPeakSelect* peak_select, int32_t threads, ClusterLinkList& links)
     : spectra_(spectra),
@@ -29,7 +48,7 @@ GroupScheduler::GroupScheduler(std::span<const CSpectrum> spectra, std::vector<G
       peak_select_(peak_select),
       links_(links),
       tasks_(groups_.size()),
-      caller_scratch_(similarity_ ? &*similarity_ : nullptr) {
+      caller_scorer_(MakeScorer()) {
     const std::size_t thread_count = threads > 1 ? static_cast<std::size_t>(threads) : 1;
     PlanUnits(thread_count);
     const std::size_t workers = std::min(thread_count, units_.size()) - (units_.empty() ? 0 : 1);
@@ -72,21 +91,27 @@ void GroupScheduler::PlanUnits(std::size_t threads) {
     }
 }
 
+std::optional<PreparedPairScorer> GroupScheduler::MakeScorer() const {
+    if (!similarity_) return std::nullopt;
+    return PreparedPairScorer(*similarity_);
+}
+
 void GroupScheduler::WorkerLoop() {
-    PairScorer::Scratch scratch(similarity_ ? &*similarity_ : nullptr);
+    std::optional<PreparedPairScorer> scorer = MakeScorer();
     while (!stopping_.load()) {
         const std::size_t unit = next_unit_.fetch_add(1);
-        if (unit >= units_.size() || !RunUnit(units_[unit], scratch)) return;
+        if (unit >= units_.size() || !RunUnit(units_[unit], scorer)) return;
     }
 }
 
-bool GroupScheduler::RunUnit(const Unit& unit, PairScorer::Scratch& scratch) {
+bool GroupScheduler::RunUnit(const Unit& unit, std::optional<PreparedPairScorer>& scorer) {
     Task& task = tasks_[unit.group];
-    const GroupSpan& group = groups_[unit.group];
+    const PrecursorGroup& group = groups_[unit.group];
     bool done = false;
     try {
         if (Prepare(task, group)) {
-            task.scorer->ScoreRows(unit.row_begin, unit.row_end, task.scores, scratch);
+            ScoreRows(spectra_.subspan(group.start, group.size), *task.prepared, unit.row_begin, unit.row_end, scorer,
+                      task.scores);
             if (task.units_left.fetch_sub(1) == 1) Finish(task, group);
             done = true;
         }
@@ -100,14 +125,14 @@ bool GroupScheduler::RunUnit(const Unit& unit, PairScorer::Scratch& scratch) {
     return done;
 }
 
-bool GroupScheduler::Prepare(Task& task, const GroupSpan& group) {
+bool GroupScheduler::Prepare(Task& task, const PrecursorGroup& group) {
     int expected = kPending;
     if (task.preparation.compare_exchange_strong(expected, kPreparing)) {
         try {
-            task.scorer = std::make_unique<PairScorer>(spectra_.subspan(group.start, group.size),
-                                                       similarity_ ? &*similarity_ : nullptr, peak_select_);
+            task.prepared = std::make_unique<PreparedPeakLists>(spectra_.subspan(group.start, group.size),
+                                                                peak_select_, std::span<const char>(), 1);
             // Pairs that are never scored (members of different charges) keep -1, no link.
-            task.scores.assign(group.size * (group.size + 1) / 2, -1);
+            task.scores.assign(TriangleSize(group.size), -1);
         } catch (...) {
             // Recorded before anyone waiting on the preparation learns that it failed.
             RecordFailure(std::current_exception());
@@ -127,7 +152,7 @@ bool GroupScheduler::Prepare(Task& task, const GroupSpan& group) {
     return state == kReady;
 }
 
-void GroupScheduler::Finish(Task& task, const GroupSpan& group) {
+void GroupScheduler::Finish(Task& task, const PrecursorGroup& group) {
     ClusterLinkList local;
     local.reserve(group.size);
     for (std::size_t k = 0; k < group.size; ++k) local.push_back({static_cast<int32_t>(k), -1});
@@ -144,7 +169,7 @@ void GroupScheduler::Finish(Task& task, const GroupSpan& group) {
     }
     for (int32_t& representative : task.representatives) representative += offset;
 
-    task.scorer.reset();
+    task.prepared.reset();
     ScoreTriangle().swap(task.scores);
     task.state.store(kDone);
     task.state.notify_all();
@@ -173,7 +198,7 @@ const RepresentativeList& GroupScheduler::Wait(std::size_t index) {
         // belongs to.
         const std::size_t unit = next_unit_.fetch_add(1);
         if (unit < units_.size()) {
-            if (!RunUnit(units_[unit], caller_scratch_)) RethrowFailure();
+            if (!RunUnit(units_[unit], caller_scorer_)) RethrowFailure();
             continue;
         }
         task.state.wait(kPending);

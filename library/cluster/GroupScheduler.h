@@ -11,21 +11,17 @@
 #include <thread>
 #include <vector>
 
-#include "speclink/library/cluster/PairScorer.h"
+#include "speclink/library/cluster/PrecursorSweep.h"
 #include "speclink/library/cluster/SingleLinkage.h"
 #include "speclink/library/data/ClusterLink.h"
 #include "speclink/library/data/Spectrum.h"
+#include "speclink/library/scoring/PreparedPairScorer.h"
+#include "speclink/library/scoring/PreparedPeakLists.h"
 
 namespace speclink {
 
 class CPeakSelect;
 class CSimilarity;
-
-/// A precursor group to cluster: `size` consecutive spectra from `start` on.
-struct GroupSpan {
-    std::size_t start;
-    std::size_t size;
-};
 
 /// Clusters a sequence of precursor groups on the caller's thread and up to `threads` - 1
 /// worker threads, while the caller takes the results group by group, in order.
@@ -40,7 +36,7 @@ struct GroupSpan {
 class GroupScheduler {
 public:
     /// `links` must hold an entry for every position covered by `groups`.
-    GroupScheduler(std::span<const CSpectrum> spectra, std::vector<GroupSpan> groups, ScaledScore threshold,
+    GroupScheduler(std::span<const CSpectrum> spectra, std::vector<PrecursorGroup> groups, ScaledScore threshold,
                    const CSimilarity* similarity, const CPeakSelect* peak_select, int32_t threads,
                    ClusterLinkList& links);
     GroupScheduler(const GroupScheduler&) = delete;
@@ -66,24 +62,26 @@ private:
         std::atomic<int> preparation{kPending};
         std::atomic<int> state{kPending};
         std::atomic<std::size_t> units_left{0};
-        std::unique_ptr<PairScorer> scorer;
+        std::unique_ptr<PreparedPeakLists> prepared;
         ScoreTriangle scores;
         RepresentativeList representatives;
     };
 
     void PlanUnits(std::size_t threads);
+    std::optional<PreparedPairScorer> MakeScorer() const;
     void WorkerLoop();
     /// Does one unit; false when it failed (the failure is recorded) or its group failed
     /// on another thread.
-    bool RunUnit(const Unit& unit, PairScorer::Scratch& scratch);
+    /// `scorer` is the thread's own, null without a scorer.
+    bool RunUnit(const Unit& unit, std::optional<PreparedPairScorer>& scorer);
     /// Prepares the group once, or waits for the thread that does; false when that failed.
-    bool Prepare(Task& task, const GroupSpan& group);
-    void Finish(Task& task, const GroupSpan& group);
+    bool Prepare(Task& task, const PrecursorGroup& group);
+    void Finish(Task& task, const PrecursorGroup& group);
     void RecordFailure(std::exception_ptr failure);
     [[noreturn]] void RethrowFailure();
 
     std::span<const CSpectrum> spectra_;
-    std::vector<GroupSpan> groups_;
+    std::vector<PrecursorGroup> groups_;
     ScaledScore threshold_;
     std::optional<CSimilarity> similarity_;
     const CPeakSelect* peak_select_;
@@ -95,7 +93,7 @@ private:
     std::atomic<bool> stopping_{false};
     std::mutex failure_mutex_;
     std::exception_ptr failure_;
-    PairScorer::Scratch caller_scratch_;
+    std::optional<PreparedPairScorer> caller_scorer_;
     std::vector<std::jthread> workers_;
 };
 

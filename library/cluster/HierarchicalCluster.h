@@ -1,12 +1,24 @@
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "speclink/library/cluster/PrecursorSweep.h"
 #include "speclink/library/data/ClusterLink.h"
 #include "speclink/library/params/Cluster.h"
 
 namespace speclink {
+
+/// What a clustering run found: one link per spectrum, in list order (positions in the
+/// whole list), and the representatives of the clustered groups in the order the consensus
+/// step receives them, with the precursor groups of the sweep.
+struct Clustering {
+    ClusterLinkList links;
+    RepresentativeList representatives;
+    std::vector<PrecursorGroup> groups;
+};
 
 /// Cluster_Type 0: sweeps the spectrum list into precursor groups (one charge, precursor
 /// masses within `precursor_ion_tol` of the group's first spectrum), clusters each group
@@ -50,6 +62,22 @@ public:
     void Run(const std::vector<CSpectrum>& spectra, CSimilarity* similarity,
              CPeakSelect* peak_select) override;
 
+    /// The clustering Run makes of `spectra`, without a file or a word on standard output.
+    /// Switches the scorer to "Dot Product" at 0.5 Da. `progress`, when given, is called on
+    /// the caller's thread with the number of spectra the sweep has passed, rising to the
+    /// size of the list.
+    Clustering ClusterSpectra(const std::vector<CSpectrum>& spectra, CSimilarity* similarity,
+                              CPeakSelect* peak_select,
+                              const std::function<void(std::size_t passed)>& progress = {}) const;
+
+    /// What Run does with a finished clustering: copies the files of the spectra that stood
+    /// alone in a group closed during the sweep, prints "Clustering done!" and hands the
+    /// clustering to the consensus step.
+    void WriteClustering(const std::vector<CSpectrum>& spectra, const Clustering& clustering) const;
+
+    /// The clustering of the last Run (empty before the first).
+    const Clustering& last_clustering() const { return last_clustering_; }
+
     /// Clusters one precursor group. Appends one link per member (positions local to the
     /// group) to `links` and one representative per cluster to `representatives`. Switches
     /// the scorer to "Dot Product" at 0.5 Da, also for an empty group.
@@ -61,8 +89,7 @@ public:
     void CopySpectrumFile(std::string file_name) const;
 
 private:
-    /// Sets the scorer to "Dot Product" at 0.5 Da, the scoring of every group.
-    static void SwitchToDotProduct(CSimilarity* similarity);
+    Clustering last_clustering_;
 };
 
 }  // namespace speclink

@@ -178,30 +178,6 @@ void BuildSingleLinkageChains(const ScoreTriangle& scores, ScaledScore threshold
     }
 }
 
-void MergeSingleLinkage(ScoreTriangle& working, ScaledScore threshold, ClusterLinkList& links) {
-    BuildSingleLinkageChains(working, threshold, links);
-
-    // What the merging leaves: every pair of remaining clusters keeps the best link between
-    // their members, everything else is -1. The best link of two clusters lies at the pair
-    // of their first members, which comes before the pairs of any of their other members,
-    // so one pass in index order folds every link into a place already passed.
-    const size_t n = links.size();
-    for (size_t r = 1; r < n; ++r) {
-        const auto r_head = static_cast<size_t>(links[r].cluster);
-        for (size_t c = 0; c < r; ++c) {
-            const auto c_head = static_cast<size_t>(links[c].cluster);
-            if (r_head == r && c_head == c) continue;
-            ScaledScore& entry = working[PackedIndex(r, c)];
-            const ScaledScore score = entry;
-            entry = -1;
-            if (r_head != c_head) {
-                ScaledScore& best = working[PackedIndex(r_head, c_head)];
-                best = std::max(best, score);
-            }
-        }
-    }
-}
-
 void PickRepresentatives(const ScoreTriangle& reference, const ClusterLinkList& links,
                          RepresentativeList& representatives) {
     const size_t n = links.size();

@@ -18,6 +18,9 @@ namespace speclink {
 using ScaledScore = int16_t;
 using ScoreTriangle = std::vector<ScaledScore>;
 
+/// Entries of the packed lower triangle of `members` members, diagonal included: n(n+1)/2.
+inline std::size_t TriangleSize(std::size_t members) { return members * (members + 1) / 2; }
+
 /// Entry of members `a` and `b` (in either order) in a packed lower triangle.
 inline std::size_t PackedIndex(std::size_t a, std::size_t b) {
     return a >= b ? a * (a + 1) / 2 + b : b * (b + 1) / 2 + a;
@@ -33,16 +36,11 @@ ScaledScore ScaleThreshold(double threshold);
 
 /// Merges clusters while the best remaining link between two clusters exceeds `threshold`
 /// (strictly; a threshold below 0 acts as 0, so only positive links ever merge). On entry
-/// `links` holds (k, -1) for every member k and the diagonal of `working` holds -1. Merged
-/// clusters become chains headed by their lowest member. The best link is searched over
-/// pairs of clusters by their first members, the lower one d, then the higher one e, each
-/// ascending; the first highest link merges, the chain of e is appended to the chain of d,
-/// and the merged cluster keeps the better link of either part to every other cluster.
-/// Leaves `working` as that merging leaves it: the links between the remaining clusters,
-/// -1 everywhere else.
-void MergeSingleLinkage(ScoreTriangle& working, ScaledScore threshold, ClusterLinkList& links);
-
-/// The chains of MergeSingleLinkage, without touching `scores`. Works level by level,
+/// `links` holds (k, -1) for every member k. Merged clusters become chains headed by their
+/// lowest member: the chains the plain merge makes, which searches the best link over pairs
+/// of clusters by their first members (the lower one d, then the higher one e, each
+/// ascending), merges the first highest link by appending the chain of e to the chain of d,
+/// and lets the merged cluster keep the better link of either part to every other cluster. Works level by level,
 /// from the highest link down: the links of one level join clusters into components, and
 /// each component grows from its lowest cluster by taking in the lowest cluster linked to
 /// it at that level, as the search over the whole triangle would. O(n^2 log n) at worst.

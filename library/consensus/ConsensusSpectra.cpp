@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "speclink/library/common/InOrderWorkers.h"
+#include "speclink/library/consensus/ConsensusSpectrum.h"
 #include "speclink/library/consensus/RepresentativeSpectra.h"
 #include "speclink/library/consensus/SpectrumText.h"
 #include "speclink/library/platform/FileSystem.h"
@@ -14,18 +15,11 @@ namespace speclink {
 
 namespace {
 
-// The clusters of two or more spectra, each as the members its chain walk visits: walks
-// start at the lowest position not yet visited, in list order.
-struct ClusterWalks {
-    std::vector<int32_t> members;  // the walks one after the other
-    std::vector<size_t> starts;    // where each walk begins in `members`, plus the end
-};
-
-// One file of the consensus step as a worker makes it: copied from `source` when that is
-// set, otherwise written with `text`.
+// One file of the consensus step as a worker makes it: copied from the data set under
+// `copy` when that is set, otherwise written with `text`.
 struct MadeFile {
     std::string path;
-    std::string source;
+    std::string copy;
     std::string text;
 };
 
@@ -37,9 +31,9 @@ constexpr size_t kFilesPerBlock = 32;
 
 void CRepresentativeSpectra::GenerateConsensusSpectra(const std::vector<CSpectrum>& spectra,
                                                       const ClusterLinkList& links) const {
-    const std::string& data_directory = spectra_process.data_directory;
     const std::string& out_directory = spectra_process.out_directory;
-    const bool data_is_directory = platform::IsDirectory(data_directory);
+    // A spectrum source stands for a data directory that holds the spectra's files.
+    const bool copies = spectra_process.spectrum_source != nullptr || platform::IsDirectory(spectra_process.data_directory);
     if (!platform::PathExists(out_directory)) platform::CreateDirectoryLevel(out_directory);
 
     // Spectra alone in their cluster are written first, then the consensus spectra; a file
@@ -63,44 +57,28 @@ void CRepresentativeSpectra::GenerateConsensusSpectra(const std::vector<CSpectru
     walks.starts.push_back(walks.members.size());
 
     // A single spectrum goes to the output directory as it is: copied when its file is at
-    // hand, written from memory otherwise.
+    // hand, written from memory otherwise. A consensus spectrum is named after its first,
+    // middle and last member.
     const auto make_single = [&](int32_t k, MadeFile& made) {
         const std::string& file_name = spectra[k].file_name;
         made.path = platform::JoinPath(out_directory, file_name);
-        if (data_is_directory) {
-            made.source = platform::JoinPath(data_directory, file_name);
+        if (copies) {
+            made.copy = file_name;
         } else {
             made.text = SpectrumFileText(spectra[k]);
         }
     };
-    // A consensus spectrum: the pooled peaks of the members at the median precursor mass,
-    // named after the first, the middle and the last member.
+    const FixedPointWriter writer;
     const auto make_consensus = [&](size_t cluster, MadeFile& made) {
-        const std::span<const int32_t> members(walks.members.data() + walks.starts[cluster],
-                                               walks.starts[cluster + 1] - walks.starts[cluster]);
-        std::vector<double> masses;
-        PeakList merged;
-        for (const int32_t member : members) {
-            const CSpectrum& spectrum = spectra[member];
-            merged.insert(merged.end(), spectrum.peaks.begin(), spectrum.peaks.end());
-            masses.push_back(spectrum.precursor_mass);
-        }
-        const int32_t first = members.front();
-        const size_t middle = members.size() / 2;
-        std::sort(masses.begin(), masses.end());
-        const std::string header = ConsensusHeader(masses[middle], spectra[first].charge);
-        const std::string file_name = ExtractScanLabel(spectra[first].file_name) + "-" +
-                                      ExtractScanLabel(spectra[members[middle]].file_name) + "-" +
-                                      ExtractScanLabel(spectra[members.back()].file_name) + ".dta";
-        std::sort(merged.begin(), merged.end(), ByMzAscending);
-        made.path = platform::JoinPath(out_directory, file_name);
-        made.text = ConsensusSpectrumText(merged, header);
+        const ConsensusSpectrum consensus = MakeConsensusSpectrum(spectra, walks[cluster]);
+        made.path = platform::JoinPath(out_directory, ConsensusFileName(spectra, walks[cluster]));
+        made.text = ConsensusHeader(consensus.precursor_mass, consensus.charge);
+        AppendPeakLines(made.text, writer, consensus.peaks);
     };
 
     // The texts are made on the workers; the files are written here, in order.
-    const size_t clusters = walks.starts.size() - 1;
     RunInOrder<std::vector<MadeFile>>(
-        singles.size() + clusters, kFilesPerBlock, threads, [] { return 0; },
+        singles.size() + walks.size(), kFilesPerBlock, threads, [] { return 0; },
         [&](int, size_t first, size_t end, std::vector<MadeFile>& made) {
             made.assign(end - first, MadeFile{});
             for (size_t item = first; item < end; ++item) {
@@ -112,10 +90,10 @@ void CRepresentativeSpectra::GenerateConsensusSpectra(const std::vector<CSpectru
                 }
             }
         },
-        [](const std::vector<MadeFile>& made) {
+        [&](const std::vector<MadeFile>& made) {
             for (const MadeFile& file : made) {
-                if (!file.source.empty()) {
-                    platform::CopyFileReplacing(file.source, file.path);
+                if (!file.copy.empty()) {
+                    CopySpectrumFileInto(spectra_process, file.copy);
                 } else {
                     platform::WriteFileReplacing(file.path, file.text);
                 }
@@ -124,7 +102,9 @@ void CRepresentativeSpectra::GenerateConsensusSpectra(const std::vector<CSpectru
 }
 
 bool CRepresentativeSpectra::WriteConsensusSpectrum(std::string path, PeakList merged, std::string header) const {
-    return platform::WriteFileReplacing(path, ConsensusSpectrumText(merged, header));
+    std::string text = std::move(header);
+    AppendPeakLines(text, FixedPointWriter(), ConsensusPeaks(merged));
+    return platform::WriteFileReplacing(path, text);
 }
 
 }  // namespace speclink

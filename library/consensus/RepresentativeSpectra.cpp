@@ -2,7 +2,6 @@
 
 #include <cstdio>
 
-#include "speclink/library/platform/FileSystem.h"
 
 namespace speclink {
 
@@ -16,6 +15,7 @@ void CRepresentativeSpectra::GenerateRepresentativeSpectra(const std::vector<CSp
     spectra_process.cluster_result = std::move(process.cluster_result);
     spectra_process.data_type = process.data_type;
     spectra_process.small_peaks_count_filter = process.small_peaks_count_filter;
+    spectra_process.spectrum_source = process.spectrum_source;
 
     if (!WriteClusterResult(spectra, links)) std::printf("Cannot generate the clustering result file!\n");
     std::printf("Generating consensus spectra...\n");
@@ -32,10 +32,7 @@ void CRepresentativeSpectra::GenerateRepresentativeSpectra(const std::vector<CSp
 }
 
 void CRepresentativeSpectra::CopySpectrumFile(std::string file_name) const {
-    const std::string& out_directory = spectra_process.out_directory;
-    if (!platform::PathExists(out_directory)) platform::CreateDirectoryLevel(out_directory);
-    platform::CopyFileReplacing(platform::JoinPath(spectra_process.data_directory, file_name),
-                                platform::JoinPath(out_directory, file_name));
+    speclink::CopySpectrumFile(spectra_process, file_name);
 }
 
 }  // namespace speclink

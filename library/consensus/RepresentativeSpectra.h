@@ -5,6 +5,7 @@
 
 #include "speclink/library/data/ClusterLink.h"
 #include "speclink/library/data/SpectraProcess.h"
+#include "speclink/library/params/Defaults.h"
 #include "speclink/library/params/Enums.h"
 #include "speclink/library/peaks/PeakList.h"
 
@@ -18,7 +19,7 @@ public:
         : consensus_type(type),
           consensus_fragment_tol(fragment_tol),
           consensus_fragment_tol_type(fragment_tol_type),
-          spectra_process(FORMAT_DTA, "", "", "", 10) {}
+          spectra_process(defaults::kDataType, "", "", "", defaults::kSmallPeaksCountFilter) {}
 
     void GenerateRepresentativeSpectra(const std::vector<CSpectrum>& spectra, const ClusterLinkList& links,
                                        const RepresentativeList& representatives, CSpectraProcess process);

@@ -3,10 +3,6 @@
 
 #include "speclink/library/consensus/SpectrumText.h"
 
-#include "speclink/library/common/FormattedText.h"
-#include "speclink/library/consensus/RepresentativeSpectra.h"
-#include "speclink/library/peaks/PeakSelect.h"
-
 namespace speclink {
 
 namespace {
@@ -22,7 +18,8 @@ void AppendMassLine(std::string& text, const FixedPointWriter& writer, double va
     text += '\n';
 }
 
-// Appends the peaks as "%f %f\n" lines.
+}  // namespace
+
 void AppendPeakLines(std::string& text, const FixedPointWriter& writer, const PeakList& peaks) {
     for (const Peak& peak : peaks) {
         writer.Append(text, peak.mz, kDecimals);
@@ -31,8 +28,6 @@ void AppendPeakLines(std::string& text, const FixedPointWriter& writer, const Pe
         text += '\n';
     }
 }
-
-}  // namespace
 
 std::string SpectrumFileText(const CSpectrum& spectrum) {
     const FixedPointWriter writer;
@@ -46,17 +41,6 @@ std::string ConsensusHeader(double precursor_mass, int32_t charge) {
     const FixedPointWriter writer;
     std::string text;
     AppendMassLine(text, writer, precursor_mass, charge);
-    return text;
-}
-
-std::string ConsensusSpectrumText(const PeakList& merged, const std::string& header) {
-    PeakList consensus = CRepresentativeSpectra::MergeConsensusPeaks(merged);
-    // The ten most intense merged peaks of every 100 m/z window, in ascending m/z.
-    const CPeakSelect window_top(PEAK_SELECT_PART_TOP, 0, 10, 100);
-    window_top.SelectPeak(consensus);
-    const FixedPointWriter writer;
-    std::string text = header;
-    AppendPeakLines(text, writer, consensus);
     return text;
 }
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "speclink/library/common/FormattedText.h"
 #include "speclink/library/data/Spectrum.h"
 #include "speclink/library/peaks/PeakList.h"
 
@@ -15,9 +16,7 @@ std::string SpectrumFileText(const CSpectrum& spectrum);
 /// The header line of a consensus spectrum: "%f %d" with precursor mass and charge.
 std::string ConsensusHeader(double precursor_mass, int32_t charge);
 
-/// The text of a consensus spectrum: `header`, then the consensus peaks of the pooled,
-/// m/z-ascending peaks `merged` (merged, then the ten most intense of every 100 m/z
-/// window kept) as "%f %f" lines in ascending m/z.
-std::string ConsensusSpectrumText(const PeakList& merged, const std::string& header);
+/// Appends one "%f %f" line (m/z, intensity) per peak, in list order.
+void AppendPeakLines(std::string& text, const FixedPointWriter& writer, const PeakList& peaks);
 
 }  // namespace speclink

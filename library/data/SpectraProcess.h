@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "speclink/library/data/Spectrum.h"
+#include "speclink/library/data/SpectrumSource.h"
 #include "speclink/library/params/Enums.h"
 
 namespace speclink {
@@ -35,6 +36,18 @@ public:
     std::string cluster_result;   ///< result file path, used as it stands
     MS2FormatType data_type;
     int32_t small_peaks_count_filter;
+    /// Not owned. When set, copies of spectrum files take their content from it instead of
+    /// from files of `data_directory`.
+    const SpectrumSource* spectrum_source = nullptr;
 };
+
+/// Copies the spectrum file `file_name` into the output directory of `process`, replacing a
+/// file of that name: from its spectrum source when it has one, else from its data
+/// directory. A failure (no such file, an unwritable target) is silent.
+void CopySpectrumFileInto(const CSpectraProcess& process, const std::string& file_name);
+
+/// CopySpectrumFileInto, after creating the output directory (one level) when nothing
+/// exists at its path.
+void CopySpectrumFile(const CSpectraProcess& process, const std::string& file_name);
 
 }  // namespace speclink

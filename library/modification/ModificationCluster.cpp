@@ -9,13 +9,11 @@
 
 #include "speclink/library/data/SpectraProcess.h"
 #include "speclink/library/common/FormattedText.h"
-#include "speclink/library/common/InOrderWorkers.h"
 #include "speclink/library/modification/MassDifferenceClustering.h"
-#include "speclink/library/modification/MassWindowIndex.h"
 #include "speclink/library/modification/PairLine.h"
-#include "speclink/library/modification/PreparedPairScorer.h"
-#include "speclink/library/modification/PreparedPeakLists.h"
-#include "speclink/library/modification/RowPartners.h"
+#include "speclink/library/modification/PairSearch.h"
+#include "speclink/library/scoring/PreparedPairScorer.h"
+#include "speclink/library/scoring/PreparedPeakLists.h"
 #include "speclink/library/common/StdioFile.h"
 #include "speclink/library/scoring/Similarity.h"
 
@@ -47,16 +45,10 @@ Similar_Method ComprehensiveMethod(int32_t first_charge, int32_t second_charge) 
     return IsThreeThenTwo(first_charge, second_charge) ? SIMILAR_DOT_PRODUCT_X : SIMILAR_DOT_PRODUCT_MOD;
 }
 
-void UseMethod(CSimilarity& similarity, Similar_Method method) {
-    similarity.similar_method = method;
-    similarity.fragment_ion_tol = 0.5;
-    similarity.fragment_ion_tol_type = TOLERANCE_DA;
-}
-
 // "Comprehensive": a 3 -> 2 pair by "Dot Product X" with shift d; otherwise
 // "Dot Product Mod" with d / k for every k = 1 .. charge - 1, the best score kept.
 double ComprehensiveScore(PreparedPairScorer& scorer, int32_t first_charge, int32_t second_charge, double d) {
-    UseMethod(scorer.similarity(), ComprehensiveMethod(first_charge, second_charge));
+    UseMethodAtHalfDalton(scorer.similarity(), ComprehensiveMethod(first_charge, second_charge));
     if (IsThreeThenTwo(first_charge, second_charge)) return scorer.ComputeScore(d);
     double score = 0.0;
     for (int32_t k = 1; k < first_charge; ++k) {
@@ -87,12 +79,18 @@ private:
 
 // What the rows of one block write, in the order the sequential run writes it.
 struct RowsOutput {
-    std::size_t first = 0;
-    std::size_t end = 0;
     std::string pair_lines;
     std::string score_lines;
+    std::vector<ListedPair> pairs;
     // "Comprehensive": the method the block's last scored pair left in the scorer.
     std::optional<Similar_Method> resolved;
+
+    void Clear() {
+        pair_lines.clear();
+        score_lines.clear();
+        pairs.clear();
+        resolved.reset();
+    }
 };
 
 // The two fields of a spectrum that decide whether a pair is scored.
@@ -101,16 +99,11 @@ struct PairKey {
     int32_t charge;
 };
 
-// One thread's working state.
-struct RowWorker {
-    PreparedPairScorer scorer;
-    RowPartners row;
-};
-
 }  // namespace
 
 void CModificationCluster::Run(const std::vector<CSpectrum>& spectra, CSimilarity* similarity,
                                CPeakSelect* peak_select) {
+    last_pairs_.clear();
     // The configured method decides for the whole run, though "Comprehensive" rewrites it.
     const Similar_Method method = similarity->similar_method;
     const double score_threshold = threshold;
@@ -135,76 +128,46 @@ void CModificationCluster::Run(const std::vector<CSpectrum>& spectra, CSimilarit
         const double distance = std::fabs(keys[i].mass - keys[j].mass);
         return lowest <= distance && distance <= highest && ComparesCharges(method, keys[i].charge, keys[j].charge);
     };
-    const MassWindowIndex window(spectra, lowest, highest);
-    const std::size_t n = spectra.size();
-    const std::size_t block = RowsPerBlock(n, threads);
+    const auto scored = [&](std::size_t i, std::size_t j) { return IsScored(method, keys[i].charge, keys[j].charge); };
 
-    // Only the spectra of a scored pair are prepared.
-    std::vector<char> needed(n, 0);
-    RunInOrder<char>(
-        n, block, threads, [] { return 0; },
-        [&](int /*state*/, std::size_t first, std::size_t end, char& /*result*/) {
-            for (std::size_t k = first; k < end; ++k) {
-                needed[k] = window.AnyCandidate(k, [&](std::size_t other) {
-                    const std::size_t i = std::min(k, other);
-                    const std::size_t j = std::max(k, other);
-                    return passes(i, j) && IsScored(method, keys[i].charge, keys[j].charge);
-                });
-            }
-        },
-        [](char /*result*/) {});
-    const PreparedPeakLists prepared(spectra, *peak_select, needed, threads);
-
-    Progress progress(n);
+    Progress progress(spectra.size());
     std::optional<Similar_Method> resolved;
-    RunInOrder<RowsOutput>(
-        n, block, threads, [&] { return RowWorker{PreparedPairScorer(*similarity), RowPartners(window)}; },
-        [&](RowWorker& worker, std::size_t rows_first, std::size_t rows_end, RowsOutput& out) {
-            out.first = rows_first;
-            out.end = rows_end;
-            out.pair_lines.clear();
-            out.score_lines.clear();
-            out.resolved.reset();
-            const FixedPointWriter fixed;
-            for (std::size_t i = rows_first; i < rows_end; ++i) {
-                // The first working list is made once per i, and the scorer's sorts carry
-                // over from pair to pair.
-                worker.scorer.SetFirst(prepared[i]);
-                ForEachPartner(window, prepared, i, worker.row, passes, [&](std::size_t j) {
-                    const int32_t first_charge = keys[i].charge;
-                    const int32_t second_charge = keys[j].charge;
-                    const double d = keys[i].mass - keys[j].mass;
-                    double score = 0.0;
-                    if (method == SIMILAR_COMPREHENSIVE) {
-                        out.resolved = ComprehensiveMethod(first_charge, second_charge);
-                    }
-                    if (IsScored(method, first_charge, second_charge)) {
-                        worker.scorer.SetSecond(prepared[j]);
-                        score = method == SIMILAR_COMPREHENSIVE
-                                    ? ComprehensiveScore(worker.scorer, first_charge, second_charge, d)
-                                    : worker.scorer.ComputeScore(d);
-                    }
-                    if (score > score_threshold) {
-                        // "%s,%lf,%s,%lf,%lf,%lf\n"
-                        AppendPairFields(out.pair_lines, fixed, spectra[i], spectra[j], d, score);
-                        out.pair_lines += '\n';
-                    }
-                    if (score > kSmallestListedScore && list_scores) {
-                        // "%.4lf\n"
-                        fixed.Append(out.score_lines, std::sqrt(score), 4);
-                        out.score_lines += '\n';
-                    }
-                });
+    const FixedPointWriter fixed;
+    SearchPairs<RowsOutput>(
+        spectra, *peak_select, *similarity, lowest, highest, threads, passes, scored,
+        [&](PreparedPairScorer& scorer, const PreparedPeakLists& prepared, std::size_t i, std::size_t j,
+            RowsOutput& out) {
+            const int32_t first_charge = keys[i].charge;
+            const int32_t second_charge = keys[j].charge;
+            const double d = keys[i].mass - keys[j].mass;
+            double score = 0.0;
+            if (method == SIMILAR_COMPREHENSIVE) out.resolved = ComprehensiveMethod(first_charge, second_charge);
+            if (scored(i, j)) {
+                scorer.SetSecond(prepared[j]);
+                score = method == SIMILAR_COMPREHENSIVE ? ComprehensiveScore(scorer, first_charge, second_charge, d)
+                                                        : scorer.ComputeScore(d);
+            }
+            if (score > score_threshold) {
+                // "%s,%lf,%s,%lf,%lf,%lf\n"
+                AppendPairFields(out.pair_lines, fixed, spectra[i], spectra[j], d, score);
+                out.pair_lines += '\n';
+                out.pairs.push_back({static_cast<uint32_t>(i), static_cast<uint32_t>(j), d, score, 0});
+            }
+            if (score > kSmallestListedScore && list_scores) {
+                // "%.4lf\n"
+                fixed.Append(out.score_lines, std::sqrt(score), 4);
+                out.score_lines += '\n';
             }
         },
-        [&](RowsOutput& out) {
-            for (std::size_t i = out.first; i < out.end; ++i) progress.At(i);
+        [&](const RowsOutput& out, std::size_t first, std::size_t end) {
+            for (std::size_t i = first; i < end; ++i) progress.At(i);
             std::fwrite(out.pair_lines.data(), 1, out.pair_lines.size(), pair_list.get());
             if (list_scores) std::fwrite(out.score_lines.data(), 1, out.score_lines.size(), score_file.get());
+            last_pairs_.insert(last_pairs_.end(), out.pairs.begin(), out.pairs.end());
             if (out.resolved) resolved = out.resolved;
         });
     // The caller's scorer ends as the last pair scored in list order left it.
-    if (resolved) UseMethod(*similarity, *resolved);
+    if (resolved) UseMethodAtHalfDalton(*similarity, *resolved);
 
     score_file.reset();
     pair_list.reset();

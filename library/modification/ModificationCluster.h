@@ -8,6 +8,17 @@
 
 namespace speclink {
 
+/// A pair a modification search listed: positions in the spectrum list (first < second),
+/// the precursor mass difference first minus second (Da) and the score; for the shift
+/// search also the whole-number shift, 0 otherwise.
+struct ListedPair {
+    uint32_t first;
+    uint32_t second;
+    double mass_difference;
+    double score;
+    int32_t whole_shift;
+};
+
 /// Cluster_Type 1: scores pairs of spectra whose precursor masses differ by a plausible
 /// modification mass, lists the pairs above `threshold` and counts their mass differences.
 ///
@@ -60,6 +71,12 @@ public:
     /// Scores copies: `a_peaks` and `b_peaks` are left as they are.
     int32_t FindBestShift(const CSpectrum& a, const CSpectrum& b, const PeakList& a_peaks,
                           const PeakList& b_peaks, double d) const;
+
+    /// The pairs the last Run or RunShiftSearch wrote to its pair list, in the same order.
+    const std::vector<ListedPair>& last_pairs() const { return last_pairs_; }
+
+private:
+    std::vector<ListedPair> last_pairs_;
 };
 
 }  // namespace speclink

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "speclink/library/modification/MassWindowIndex.h"
-#include "speclink/library/modification/PreparedPeakLists.h"
+#include "speclink/library/scoring/PreparedPeakLists.h"
 
 namespace speclink {
 

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "speclink/library/data/Spectrum.h"
+#include "speclink/library/params/Defaults.h"
 #include "speclink/library/params/Enums.h"
 
 namespace speclink {
@@ -34,9 +35,9 @@ public:
 
     CSpectraProcess* spectra_process;                ///< not owned
     CRepresentativeSpectra* representative_spectra;  ///< not owned; null for Cluster_Type 1
-    int32_t lower_mass = 6;                          ///< Da
-    int32_t upper_mass = 200;                        ///< Da
-    double cluster_masses_tol = 0.01;                ///< Da
+    int32_t lower_mass = defaults::kLowerMass;              ///< Da
+    int32_t upper_mass = defaults::kUpperMass;              ///< Da
+    double cluster_masses_tol = defaults::kClusterMassesTol;  ///< Da
     double precursor_ion_tol;                        ///< Da or ppm
     Tolerance_Type precursor_ion_tol_type;
     double threshold;                                ///< similarity threshold, 0 to 1

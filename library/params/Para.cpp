@@ -3,13 +3,15 @@
 #include "speclink/library/consensus/RepresentativeSpectra.h"
 #include "speclink/library/data/SpectraProcess.h"
 #include "speclink/library/params/ClusterFactory.h"
+#include "speclink/library/params/ParameterFileReading.h"
 #include "speclink/library/peaks/PeakSelect.h"
 #include "speclink/library/scoring/Similarity.h"
 
 namespace speclink {
 
 CPara::CPara()
-    : section_names{"[clustername]", "[file]", "[preprocessing]", "[similarity]", "[cluster]", "[modification]"} {}
+    : section_names{std::string(kSectionNames[0]), std::string(kSectionNames[1]), std::string(kSectionNames[2]),
+                    std::string(kSectionNames[3]), std::string(kSectionNames[4]), std::string(kSectionNames[5])} {}
 
 CPara::~CPara() {
     delete engine;

@@ -1,18 +1,15 @@
 // Reading and writing the parameter file of a CPara.
 
-#include <algorithm>
 #include <array>
-#include <cctype>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <functional>
-#include <memory>
+#include <optional>
 
+#include "speclink/library/common/StdioFile.h"
 #include "speclink/library/consensus/RepresentativeSpectra.h"
 #include "speclink/library/data/SpectraProcess.h"
 #include "speclink/library/params/ClusterFactory.h"
 #include "speclink/library/params/Para.h"
+#include "speclink/library/params/ParameterFileReading.h"
 #include "speclink/library/peaks/PeakSelect.h"
 #include "speclink/library/scoring/Similarity.h"
 
@@ -20,141 +17,41 @@ namespace speclink {
 
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
-
-// Lines are read in pieces of at most 259 characters, as a 260-character buffer holds.
-constexpr int kLineBuffer = 260;
-
-bool Contains(const std::string& text, const char* part) { return text.find(part) != std::string::npos; }
-
-// The text after the first '=', or the whole line when it has none.
-std::string ValueOf(const std::string& line) {
-    const auto eq = line.find('=');
-    return eq == std::string::npos ? line : line.substr(eq + 1);
-}
-
-int32_t IntegerOf(const std::string& line) { return std::atoi(ValueOf(line).c_str()); }
-double FloatOf(const std::string& line) { return std::atof(ValueOf(line).c_str()); }
-
-// A unit name matches when it contains the value, without regard to case; the last match wins.
-void ReadUnit(const std::string& line, Tolerance_Type& unit) {
-    std::string value = ValueOf(line);
-    for (char& c : value) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    for (int32_t index = 0; index < 2; ++index) {
-        std::string name = ToleranceNames[index];
-        for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        if (name.find(value) != std::string::npos) unit = static_cast<Tolerance_Type>(index);
-    }
-}
-
-// A stored line: lower-cased, comment cut, trailing blanks removed.
-std::string CleanLine(const char* buffer) {
-    std::string line(buffer, std::strlen(buffer));
-    if (!line.empty() && line.back() == '\n') line.pop_back();
-    for (char& c : line) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (const auto hash = line.find('#'); hash != std::string::npos) line.erase(hash);
-    // '\r' counts as part of the line end so that files written with CRLF read alike.
-    while (!line.empty() && (line.back() == ' ' || line.back() == '\t' || line.back() == '\n' || line.back() == '\r'))
-        line.pop_back();
-    return line;
-}
-
 bool IsUnit(Tolerance_Type unit) { return unit == TOLERANCE_DA || unit == TOLERANCE_PPM; }
 
 }  // namespace
 
 bool CPara::ReadParaFile(std::string path) {
-    std::vector<std::string> lines;
-    int32_t cluster_type = CLUSTER_HIERARCHICAL;
-    {
-        File file(std::fopen(path.c_str(), "r"));
-        if (!file) return false;
-        char buffer[kLineBuffer];
-        while (std::fgets(buffer, kLineBuffer, file.get()) != nullptr) {
-            std::string line = CleanLine(buffer);
-            if (Contains(line, "cluster_type=")) cluster_type = IntegerOf(line);
-            lines.push_back(std::move(line));
-        }
-    }
-    if (cluster_type != CLUSTER_HIERARCHICAL && cluster_type != CLUSTER_MODIFICATION) return false;
+    std::array<std::string_view, 6> headers;
+    for (std::size_t k = 0; k < headers.size(); ++k) headers[k] = section_names[k];
+    const std::optional<ParameterFileReading> reading = ParameterFileReading::Read(path, headers);
+    if (!reading) return false;
+    const int32_t engine_type = reading->engine_type();
+    if (engine_type != CLUSTER_HIERARCHICAL && engine_type != CLUSTER_MODIFICATION) return false;
+    const Settings& settings = reading->settings();
 
-    auto* process = new CSpectraProcess(FORMAT_DTA, "", "", "", 10);
+    auto* process = new CSpectraProcess(settings.data_type, settings.data_directory, settings.out_directory,
+                                        settings.cluster_result, settings.small_peaks_count_filter);
     Replace(spectra_process, process, retired_spectra_processes_);
-    auto* representatives = new CRepresentativeSpectra(CONSENSUS_SPECTRA, 0.4, TOLERANCE_DA);
+    auto* representatives = new CRepresentativeSpectra(settings.consensus_type, settings.consensus_fragment_tol.value,
+                                                       settings.consensus_fragment_tol.unit);
     Replace(representative_spectra, representatives, retired_representatives_);
     const CClusterFactory factory;
-    CCluster* cluster = factory.CreateCluster(process, representatives, static_cast<Cluster_Type>(cluster_type),
-                                              20.0, TOLERANCE_PPM, 0.6);
+    CCluster* cluster =
+        factory.CreateCluster(process, representatives, static_cast<Cluster_Type>(engine_type),
+                              settings.precursor_ion_tol.value, settings.precursor_ion_tol.unit, settings.threshold);
+    cluster->cluster_type = settings.cluster_type;
+    cluster->lower_mass = settings.lower_mass;
+    cluster->upper_mass = settings.upper_mass;
+    cluster->cluster_masses_tol = settings.cluster_masses_tol;
     Replace(engine, cluster, retired_engines_);
-    auto* scorer = new CSimilarity(SIMILAR_DOT_PRODUCT, 0.5, TOLERANCE_DA);
-    Replace(similarity, scorer, retired_similarities_);
-    auto* selector = new CPeakSelect(PEAK_SELECT_PART_THEN_WHOLE_TOP, 50, 5, 100);
-    Replace(peak_select, selector, retired_peak_selects_);
-
-    // The keys of each section, in the order they are tested; the first key a line
-    // contains applies. A null action marks a key that is recognised and ignored.
-    using Action = std::function<void(const std::string&)>;
-    struct Key {
-        const char* name;
-        Action apply;
-    };
-    int32_t lower_mass = 0;
-    int32_t upper_mass = 0;
-    const std::array<std::vector<Key>, 6> keys = {{
-        {{"cluster_name=", nullptr}},
-        {{"data_type=", [&](const std::string& l) { process->data_type = static_cast<MS2FormatType>(IntegerOf(l)); }},
-         {"data_directory=", [&](const std::string& l) { process->SetDataDirectory(ValueOf(l)); }},
-         {"out_directory=", [&](const std::string& l) { process->SetOutDirectory(ValueOf(l)); }},
-         {"cluster_result=", [&](const std::string& l) { process->SetClusterResult(ValueOf(l)); }}},
-        {{"small_peaks_count_filter=", [&](const std::string& l) { process->small_peaks_count_filter = IntegerOf(l); }},
-         {"peak_select_method=",
-          [&](const std::string& l) { selector->peak_select_method = static_cast<Peak_Select_Method>(IntegerOf(l)); }},
-         {"whole_top_peak_num=", [&](const std::string& l) { selector->whole_top_peak_num = IntegerOf(l); }},
-         {"part_top_peak_num=", [&](const std::string& l) { selector->part_top_peak_num = IntegerOf(l); }},
-         {"part_top_peak_per_num=", [&](const std::string& l) { selector->part_top_peak_per_num = IntegerOf(l); }},
-         {"scale=", nullptr}},
-        {{"similar_method=", [&](const std::string& l) { scorer->similar_method = static_cast<Similar_Method>(IntegerOf(l)); }},
-         {"fragment_ion_tol=", [&](const std::string& l) { scorer->fragment_ion_tol = FloatOf(l); }},
-         {"fragment_ion_tol_type=", [&](const std::string& l) { ReadUnit(l, scorer->fragment_ion_tol_type); }}},
-        {{"cluster_type=", [&](const std::string& l) { cluster->cluster_type = IntegerOf(l); }},
-         {"cluster_method=", nullptr},
-         {"precursor_ion_tol=", [&](const std::string& l) { cluster->precursor_ion_tol = FloatOf(l); }},
-         // The reader's key for the precursor unit; the writer writes "precursor_ion_tol_type=".
-         {"precursor_ion_type=", [&](const std::string& l) { ReadUnit(l, cluster->precursor_ion_tol_type); }},
-         {"consensus_type=",
-          [&](const std::string& l) { representatives->consensus_type = static_cast<Representative_Spectra>(IntegerOf(l)); }},
-         {"consensus_fragment_tol=", [&](const std::string& l) { representatives->consensus_fragment_tol = FloatOf(l); }},
-         {"consensus_fragment_tol_type=",
-          [&](const std::string& l) { ReadUnit(l, representatives->consensus_fragment_tol_type); }},
-         {"threshold=", [&](const std::string& l) { cluster->threshold = FloatOf(l); }}},
-        {{"lower_mass=", [&](const std::string& l) { lower_mass = IntegerOf(l); }},
-         {"upper_mass=", [&](const std::string& l) { upper_mass = IntegerOf(l); }},
-         {"cluster_masses_tol=", [&](const std::string& l) { cluster->cluster_masses_tol = FloatOf(l); }}},
-    }};
-
-    int section = -1;
-    for (const std::string& line : lines) {
-        const auto header = std::find_if(section_names.begin(), section_names.end(),
-                                         [&](const std::string& name) { return Contains(line, name.c_str()); });
-        if (header != section_names.end()) {
-            section = static_cast<int>(header - section_names.begin());
-            continue;
-        }
-        if (section >= 0) {
-            for (const Key& key : keys[section]) {
-                if (!Contains(line, key.name)) continue;
-                if (key.apply) key.apply(line);
-                break;
-            }
-        }
-        // The collected masses are copied after every line, so a file without a
-        // [modification] section leaves both at 0.
-        cluster->lower_mass = lower_mass;
-        cluster->upper_mass = upper_mass;
-    }
+    Replace(similarity,
+            new CSimilarity(settings.similar_method, settings.fragment_ion_tol.value, settings.fragment_ion_tol.unit),
+            retired_similarities_);
+    Replace(peak_select,
+            new CPeakSelect(settings.peak_select_method, settings.whole_top_peak_num, settings.part_top_peak_num,
+                            settings.part_top_peak_per_num),
+            retired_peak_selects_);
     return true;
 }
 
@@ -165,7 +62,7 @@ bool CPara::WriteParaFile(std::string path) const {
     if (!IsUnit(similarity->fragment_ion_tol_type) || !IsUnit(engine->precursor_ion_tol_type) ||
         !IsUnit(representative_spectra->consensus_fragment_tol_type))
         return false;
-    File file(std::fopen(path.c_str(), "w"));
+    const StdioFile file = OpenStdioFile(path, "w");
     if (!file) return false;
     std::FILE* out = file.get();
     std::fprintf(out, "[clustername]\n");

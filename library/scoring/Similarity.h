@@ -41,4 +41,12 @@ public:
     std::array<ScoreOperation, 7> score_table;  ///< indexed by method 0 to 6
 };
 
+/// Whether ComputeScore sorts the lists of `method` by descending intensity before scoring:
+/// the greedy-matching methods 1, 2, 3, 4 and 6.
+bool SortsByIntensity(Similar_Method method);
+
+/// Sets `similarity` to `method` with a fragment tolerance of 0.5 Da: how the engines
+/// score wherever they override the configured scorer.
+void UseMethodAtHalfDalton(CSimilarity& similarity, Similar_Method method);
+
 }  // namespace speclink

@@ -20,7 +20,6 @@
 #include "speclink/tests/cli/CommandRunner.h"
 #include "speclink/cli/ExitCodes.h"
 #include "speclink/cli/InputSpectra.h"
-#include "speclink/cli/SpectrumStaging.h"
 
 namespace speclink::cli {
 namespace {
@@ -280,23 +279,6 @@ TEST(Fault, UnreadableInput) {
     EXPECT_TRUE(Contains(empty.err, "empty-dir: directory holds no .dta files")) << empty.err;
 }
 
-// A DTA input is copied into the staging directory after all inputs were read; one removed
-// in between is an input fault that names the file, not an output fault.
-TEST(Fault, DtaInputVanishedBeforeStaging) {
-    const TempDir dir;
-    InputSpectra input;
-    input.spectra.push_back(speclink::test::Spectrum().Mass(1000.5).Charge(2).Name("a.1.1.2.dta").Peak(100, 1));
-    input.sources.push_back(dir.path() / "a.1.1.2.dta");
-    try {
-        const SpectrumStaging staging(input);
-        ADD_FAILURE() << "the vanished input went unnoticed";
-    } catch (const InputError& error) {
-        EXPECT_EQ(std::string(error.what()),
-                  (dir.path() / "a.1.1.2.dta").string() +
-                      ": the input file vanished during the run (read, then removed before it could be copied)");
-    }
-}
-
 // A precursor group larger than --max-group-size is refused before any work, naming the group
 // and the option; at the limit the run goes ahead.
 TEST(Fault, PrecursorGroupAboveTheLimit) {
@@ -308,7 +290,7 @@ TEST(Fault, PrecursorGroupAboveTheLimit) {
     EXPECT_TRUE(Contains(refused.err,
                          "speclink: error: a precursor group of 3 spectra (charge 2, [M+H]+ from 999.4927 Da, first "
                          "spectrum 'small.1.1.2.dta', sweep positions 1 to 3) exceeds --max-group-size 2; clustering "
-                         "it takes 3 scores and 0.0 MB for its score matrices. Raise the limit with "
+                         "it takes 3 scores and 0.0 MB for its score triangle. Raise the limit with "
                          "--max-group-size or narrow --precursor-tol."))
         << refused.err;
     EXPECT_FALSE(fs::exists(dir.path() / "out" / "clusters.csv"));

@@ -8,11 +8,11 @@
 
 #include "speclink/tests/cli/CommandRunner.h"
 #include "speclink/cli/SpectrumSimulator.h"
-#include "speclink/formats/DtaWriter.h"
+#include "speclink/tests/support/DtaWriter.h"
 #include "speclink/formats/MgfWriter.h"
-#include "speclink/formats/Ms2Writer.h"
+#include "speclink/tests/support/Ms2Writer.h"
 #include "speclink/formats/MzmlWriter.h"
-#include "speclink/formats/MzxmlWriter.h"
+#include "speclink/tests/support/MzxmlWriter.h"
 
 namespace speclink::cli {
 namespace {

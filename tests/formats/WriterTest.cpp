@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
 #include "speclink/tests/formats/FormatsTestHelpers.h"
-#include "speclink/formats/DtaWriter.h"
+#include "speclink/tests/support/DtaWriter.h"
 #include "speclink/formats/MgfWriter.h"
-#include "speclink/formats/Ms2Writer.h"
+#include "speclink/tests/support/Ms2Writer.h"
 #include "speclink/formats/MzmlWriter.h"
-#include "speclink/formats/MzxmlWriter.h"
+#include "speclink/tests/support/MzxmlWriter.h"
 #include "speclink/formats/ProtonMass.h"
 
 namespace speclink::test {

@@ -1,4 +1,4 @@
-#include "speclink/formats/MzxmlWriter.h"
+#include "speclink/tests/support/MzxmlWriter.h"
 
 #include <stdexcept>
 #include <vector>

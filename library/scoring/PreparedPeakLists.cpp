@@ -1,4 +1,4 @@
-#include "speclink/library/modification/PreparedPeakLists.h"
+#include "speclink/library/scoring/PreparedPeakLists.h"
 
 #include <algorithm>
 #include <bit>
@@ -23,10 +23,10 @@ bool SameBits(const PeakList& a, const PeakList& b) {
     });
 }
 
-PreparedPeaks Prepare(const CSpectrum& spectrum, const CPeakSelect& peak_select) {
+PreparedPeaks Prepare(const CSpectrum& spectrum, const CPeakSelect* peak_select) {
     PreparedPeaks prepared;
     prepared.by_mz = spectrum.peaks;
-    peak_select.SelectPeak(prepared.by_mz);
+    if (peak_select != nullptr) peak_select->SelectPeak(prepared.by_mz);
     SqrtNormalize(prepared.by_mz);
     // The same sort, with the same predicate, as CSimilarity::ComputeScore.
     PeakList ranked = prepared.by_mz;
@@ -49,15 +49,15 @@ PreparedPeaks Prepare(const CSpectrum& spectrum, const CPeakSelect& peak_select)
 
 }  // namespace
 
-PreparedPeakLists::PreparedPeakLists(const std::vector<CSpectrum>& spectra, const CPeakSelect& peak_select,
-                                     const std::vector<char>& needed, int threads)
+PreparedPeakLists::PreparedPeakLists(std::span<const CSpectrum> spectra, const CPeakSelect* peak_select,
+                                     std::span<const char> needed, int threads)
     : prepared_(spectra.size()) {
     // Each block fills its own entries; nothing is left to do in order.
     RunInOrder<char>(
         spectra.size(), kSpectraPerBlock, threads, [] { return 0; },
         [&](int /*state*/, std::size_t first, std::size_t end, char& /*result*/) {
             for (std::size_t k = first; k < end; ++k) {
-                if (needed[k] != 0) prepared_[k] = Prepare(spectra[k], peak_select);
+                if (needed.empty() || needed[k] != 0) prepared_[k] = Prepare(spectra[k], peak_select);
             }
         },
         [](char /*result*/) {});

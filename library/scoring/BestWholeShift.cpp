@@ -1,4 +1,4 @@
-#include "speclink/library/modification/BestWholeShift.h"
+#include "speclink/library/scoring/BestWholeShift.h"
 
 #include <cmath>
 

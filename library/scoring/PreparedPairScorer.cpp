@@ -1,10 +1,10 @@
-#include "speclink/library/modification/PreparedPairScorer.h"
+#include "speclink/library/scoring/PreparedPairScorer.h"
 
 #include <algorithm>
 #include <cstddef>
 #include <utility>
 
-#include "speclink/library/modification/BestWholeShift.h"
+#include "speclink/library/scoring/BestWholeShift.h"
 
 namespace speclink {
 
@@ -41,24 +41,13 @@ const IndexedPeakList& PreparedPairScorer::WorkingList::SortedCopy(IndexedPeakLi
 
 double PreparedPairScorer::ComputeScore(double shift) {
     const Similar_Method method = similarity_.similar_method;
-    switch (method) {
-        case SIMILAR_DOT_PRODUCT:
-        case SIMILAR_DOT_PRODUCT_MOD:
-        case SIMILAR_DOT_PRODUCT_HALF:
-        case SIMILAR_DOT_PRODUCT_X:
-        case SIMILAR_BONANZA:
-            first_.Sort();
-            second_.Sort();
-            if (first_.IsRanked() && second_.IsRanked()) {
-                return IndexedGreedyScore(similarity_, first_.ranked(), second_.ranked(), shift, scratch_,
-                                          FirstTable());
-            }
-            break;
-        case SIMILAR_INTENSITY_SCORE:
-        case SIMILAR_PEAK_COUNT:
-            break;
-        default:
-            return 0.0;
+    if (method < SIMILAR_INTENSITY_SCORE || method > SIMILAR_BONANZA) return 0.0;
+    if (SortsByIntensity(method)) {
+        first_.Sort();
+        second_.Sort();
+        if (first_.IsRanked() && second_.IsRanked()) {
+            return IndexedGreedyScore(similarity_, first_.ranked(), second_.ranked(), shift, scratch_, FirstTable());
+        }
     }
     return (similarity_.*similarity_.score_table[static_cast<std::size_t>(method)])(first_.Peaks(), second_.Peaks(),
                                                                                     shift);

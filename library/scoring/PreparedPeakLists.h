@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <span>
 #include <vector>
 
 #include "speclink/library/data/Spectrum.h"
@@ -11,7 +12,8 @@ namespace speclink {
 
 class CPeakSelect;
 
-/// One spectrum's peaks prepared for scoring: peak selection, then SqrtNormalize. The
+/// One spectrum's peaks prepared for scoring, as both engines prepare them: peak selection,
+/// then SqrtNormalize. The
 /// fields read for every pair come first, within the first two cache lines of a record.
 struct alignas(64) PreparedPeaks {
     /// Sorting `ranked` once more leaves every peak where it is. The sort is an unstable
@@ -32,10 +34,10 @@ struct alignas(64) PreparedPeaks {
 /// preparation depends on the spectrum alone, one prepared list serves every pair.
 class PreparedPeakLists {
 public:
-    /// Prepares spectrum k when needed[k] is not 0, sharing the spectra among up to
-    /// `threads` threads.
-    PreparedPeakLists(const std::vector<CSpectrum>& spectra, const CPeakSelect& peak_select,
-                      const std::vector<char>& needed, int threads);
+    /// Prepares spectrum k when `needed` is empty or needed[k] is not 0, sharing the spectra
+    /// among up to `threads` threads. Without a peak selector the peaks are not reduced.
+    PreparedPeakLists(std::span<const CSpectrum> spectra, const CPeakSelect* peak_select,
+                      std::span<const char> needed, int threads);
 
     const PreparedPeaks& operator[](std::size_t index) const { return prepared_[index]; }
 

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "speclink/library/modification/PreparedPeakLists.h"
+#include "speclink/library/scoring/PreparedPeakLists.h"
 #include "speclink/library/scoring/IndexedGreedyScore.h"
 #include "speclink/library/scoring/IndexedPeakList.h"
 #include "speclink/library/scoring/MzCellTable.h"

@@ -1,4 +1,4 @@
-#include "speclink/formats/DtaWriter.h"
+#include "speclink/tests/support/DtaWriter.h"
 
 #include <stdexcept>
 

@@ -1,4 +1,4 @@
-#include "speclink/formats/Ms2Writer.h"
+#include "speclink/tests/support/Ms2Writer.h"
 
 #include <cmath>
 

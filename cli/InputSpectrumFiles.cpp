@@ -1,0 +1,25 @@
+#include "speclink/cli/InputSpectrumFiles.h"
+
+#include <fstream>
+#include <iterator>
+
+#include "speclink/library/consensus/SpectrumText.h"
+
+namespace speclink::cli {
+
+InputSpectrumFiles::InputSpectrumFiles(const InputSpectra& input) : input_(input) {
+    by_name_.reserve(input.spectra.size());
+    for (std::size_t k = 0; k < input.spectra.size(); ++k) by_name_.emplace(input.spectra[k].file_name, k);
+}
+
+std::optional<std::string> InputSpectrumFiles::Content(const std::string& file_name) const {
+    const auto found = by_name_.find(file_name);
+    if (found == by_name_.end()) return std::nullopt;
+    const std::size_t k = found->second;
+    if (input_.sources[k].empty()) return SpectrumFileText(input_.spectra[k]);
+    std::ifstream file(input_.sources[k], std::ios::binary);
+    if (!file) return std::nullopt;
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+}  // namespace speclink::cli

@@ -1,0 +1,80 @@
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <vector>
+
+#include "speclink/library/common/InOrderWorkers.h"
+#include "speclink/library/data/Spectrum.h"
+#include "speclink/library/modification/MassWindowIndex.h"
+#include "speclink/library/scoring/PreparedPairScorer.h"
+#include "speclink/library/scoring/PreparedPeakLists.h"
+#include "speclink/library/modification/RowPartners.h"
+#include "speclink/library/peaks/PeakSelect.h"
+#include "speclink/library/scoring/Similarity.h"
+
+namespace speclink {
+
+/// The pair sweep both searches of CModificationCluster share: every pair (i, j), i < j,
+/// whose precursor masses differ by `lowest` to `highest` Da (the window index offers the
+/// candidates) and that `passes(i, j)` accepts, visited row by row, j ascending, on up to
+/// `threads` threads.
+///
+/// - prepares(i, j): whether the pair is scored, so that its spectra need their peaks
+///   prepared; only such spectra are prepared, once each;
+/// - visit(scorer, prepared, i, j, output): the pair; `scorer` is the thread's own copy of
+///   `similarity` with spectrum i as its first list;
+/// - consume(output, first_row, end_row): the output of a block of rows, on the caller's
+///   thread, blocks in row order. `Output` is reused from block to block after Clear().
+///
+/// Whatever `consume` writes comes out as a sequential run over the rows would write it.
+template <typename Output, typename Passes, typename Prepares, typename Visit, typename Consume>
+void SearchPairs(const std::vector<CSpectrum>& spectra, const CPeakSelect& peak_select, const CSimilarity& similarity,
+                 double lowest, double highest, int threads, Passes&& passes, Prepares&& prepares, Visit&& visit,
+                 Consume&& consume) {
+    const MassWindowIndex window(spectra, lowest, highest);
+    const std::size_t n = spectra.size();
+    const std::size_t block = RowsPerBlock(n, threads);
+
+    std::vector<char> needed(n, 0);
+    RunInOrder<char>(
+        n, block, threads, [] { return 0; },
+        [&](int /*state*/, std::size_t first, std::size_t end, char& /*result*/) {
+            for (std::size_t k = first; k < end; ++k) {
+                needed[k] = window.AnyCandidate(k, [&](std::size_t other) {
+                    const std::size_t i = std::min(k, other);
+                    const std::size_t j = std::max(k, other);
+                    return passes(i, j) && prepares(i, j);
+                });
+            }
+        },
+        [](char /*result*/) {});
+    const PreparedPeakLists prepared(spectra, &peak_select, needed, threads);
+
+    struct Worker {
+        PreparedPairScorer scorer;
+        RowPartners row;
+    };
+    struct Block {
+        std::size_t first = 0;
+        std::size_t end = 0;
+        Output output;
+    };
+    RunInOrder<Block>(
+        n, block, threads, [&] { return Worker{PreparedPairScorer(similarity), RowPartners(window)}; },
+        [&](Worker& worker, std::size_t first, std::size_t end, Block& out) {
+            out.first = first;
+            out.end = end;
+            out.output.Clear();
+            for (std::size_t i = first; i < end; ++i) {
+                // The first working list is made once per row, and the scorer's sorts carry
+                // over from pair to pair.
+                worker.scorer.SetFirst(prepared[i]);
+                ForEachPartner(window, prepared, i, worker.row, passes,
+                               [&](std::size_t j) { visit(worker.scorer, prepared, i, j, out.output); });
+            }
+        },
+        [&](Block& out) { consume(out.output, out.first, out.end); });
+}
+
+}  // namespace speclink
