@@ -1,5 +1,6 @@
-#include "speclink/library/cluster/SingleLinkage.h"
-#include "speclink/tests/cluster/ReferenceClustering.h"
+// Single linkage on scaled pair scores: the scaling, worked examples of the merge, the
+// level-by-level merge against the plain merge that searches the whole triangle after every
+// merge, and the choice of representatives.
 
 #include <gtest/gtest.h>
 #include <rapidcheck/gtest.h>
@@ -7,13 +8,20 @@
 #include <cmath>
 #include <limits>
 #include <numeric>
+#include <random>
 #include <set>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "speclink/library/cluster/SingleLinkage.h"
+#include "speclink/tests/cluster/ReferenceClustering.h"
 
 namespace speclink {
 namespace {
 
 // A triangle of n members with every pair unlinked (-1).
-ScoreTriangle Unlinked(size_t n) { return ScoreTriangle(n * (n + 1) / 2, -1); }
+ScoreTriangle Unlinked(size_t n) { return ScoreTriangle(TriangleSize(n), -1); }
 
 ClusterLinkList Singletons(size_t n) {
     ClusterLinkList links;
@@ -47,86 +55,103 @@ TEST(ScaleThresholdTest, ClampsIntoTheRangeOfPositiveScaledScores) {
     for (const Case& c : cases) EXPECT_EQ(ScaleThreshold(c.threshold), c.scaled) << c.threshold;
 }
 
-TEST(PackedIndexTest, AddressesTheLowerTriangleFromEitherSide) {
-    EXPECT_EQ(PackedIndex(0, 0), 0U);
-    EXPECT_EQ(PackedIndex(1, 0), 1U);
-    EXPECT_EQ(PackedIndex(1, 1), 2U);
-    EXPECT_EQ(PackedIndex(2, 0), 3U);
-    EXPECT_EQ(PackedIndex(0, 2), 3U);
-    EXPECT_EQ(PackedIndex(3, 2), 8U);
+struct MergeCase {
+    std::string name;
+    size_t members;
+    std::vector<std::tuple<size_t, size_t, ScaledScore>> scores;  ///< (row, column, scaled score)
+    ScaledScore threshold;
+    ClusterLinkList links;
+};
+
+const std::vector<MergeCase>& MergeCases() {
+    static const std::vector<MergeCase> cases{
+        // (0,1) = 0.9 merges; the merged cluster's link to 2 is max(2000, 7000), so 2 joins.
+        {"ThreeMemberWorkedExample", 3, {{1, 0, 9000}, {2, 0, 2000}, {2, 1, 7000}}, 5000, {{0, 1}, {0, 2}, {0, -1}}},
+        // (0,2) comes first among equal links; 1 then joins through 2 before 3 through 0.
+        {"EqualLinksLowestFirstMemberFirst", 4, {{3, 0, 8000}, {2, 1, 8000}, {2, 0, 8000}}, 5000,
+         {{0, 2}, {0, 3}, {0, 1}, {0, -1}}},
+        // The component {0,1,2,3} of one level grows from 0 by its lowest linked cluster.
+        {"ComponentGrowsByItsLowestNeighbour", 4, {{3, 0, 8000}, {2, 1, 8000}, {3, 2, 8000}}, 5000,
+         {{0, 3}, {0, -1}, {0, 1}, {0, 2}}},
+        // (2,3) merges first, then (0,2) takes the chain 2-3 behind 0, then (0,1).
+        {"AbsorbedChainsAreAppended", 4, {{3, 2, 9000}, {2, 0, 8000}, {1, 0, 7000}}, 0, {{0, 2}, {0, -1}, {0, 3}, {0, 1}}},
+        {"LinksAtOrBelowTheThresholdStay", 3, {{1, 0, 5000}, {2, 1, 4999}}, 5000, {{0, -1}, {1, -1}, {2, -1}}},
+        {"ThresholdZeroMergesLinksOfOne", 4, {{1, 0, 1}, {3, 2, 0}}, 0, {{0, 1}, {0, -1}, {2, -1}, {3, -1}}},
+        {"NegativeThresholdActsAsZero", 3, {{1, 0, 0}, {2, 1, 1}}, -7, {{0, -1}, {1, 2}, {1, -1}}},
+    };
+    return cases;
 }
 
-// Scores (0,1) = 0.9, (0,2) = 0.2, (1,2) = 0.7 at threshold 0.5: (0,1) merges, the merged
-// cluster's link to 2 becomes max(2000, 7000), so 2 joins; member 1 has the highest sum.
-TEST(SingleLinkageTest, ThreeMemberWorkedExample) {
-    ScoreTriangle working = Unlinked(3);
-    working[PackedIndex(1, 0)] = ScaleScore(0.9);
-    working[PackedIndex(2, 0)] = ScaleScore(0.2);
-    working[PackedIndex(2, 1)] = ScaleScore(0.7);
-    const ScoreTriangle reference = working;
-    ClusterLinkList links = Singletons(3);
+class Merge : public testing::TestWithParam<MergeCase> {};
 
-    reference::ReferenceMergeSingleLinkage(working, ScaleThreshold(0.5), links);
-    EXPECT_EQ(links, (ClusterLinkList{{0, 1}, {0, 2}, {0, -1}}));
-    // Every link of the merged cluster is used up.
-    for (const ScaledScore entry : working) EXPECT_EQ(entry, -1);
-
-    RepresentativeList representatives;
-    PickRepresentatives(reference, links, representatives);
-    EXPECT_EQ(representatives, (RepresentativeList{1}));
+TEST_P(Merge, Chains) {
+    const MergeCase& c = GetParam();
+    ScoreTriangle scores = Unlinked(c.members);
+    for (const auto& [row, column, score] : c.scores) scores[PackedIndex(row, column)] = score;
+    ClusterLinkList links = Singletons(c.members);
+    BuildSingleLinkageChains(scores, c.threshold, links);
+    EXPECT_EQ(links, c.links);
+    // The plain merge needs a threshold of at least 0.
+    ClusterLinkList plain = Singletons(c.members);
+    reference::ReferenceMergeSingleLinkage(scores, std::max<ScaledScore>(c.threshold, 0), plain);
+    EXPECT_EQ(plain, c.links);
 }
 
-TEST(SingleLinkageTest, EqualBestLinksMergeLowestFirstMemberThenLowestSecond) {
-    // Links (0,3), (1,2) and (0,2) all 8000. (0,2) is found before (0,3) and (1,2).
-    ScoreTriangle working = Unlinked(4);
-    working[PackedIndex(3, 0)] = 8000;
-    working[PackedIndex(2, 1)] = 8000;
-    working[PackedIndex(2, 0)] = 8000;
-    ClusterLinkList links = Singletons(4);
-    reference::ReferenceMergeSingleLinkage(working, 5000, links);
-    // (0,2) merges first. Member 1's link to 2 then becomes the merged cluster's (0,1)
-    // entry, which the search meets before (0,3): chain 0-2-1-3.
-    EXPECT_EQ(links, (ClusterLinkList{{0, 2}, {0, 3}, {0, 1}, {0, -1}}));
+INSTANTIATE_TEST_SUITE_P(Examples, Merge, testing::ValuesIn(MergeCases()),
+                         [](const testing::TestParamInfo<MergeCase>& info) { return info.param.name; });
+
+// A random triangle whose links take few distinct values, so that equal best links are
+// the rule: -1 (no link), 0, or a multiple of `step` up to 5 steps; the diagonal is -1.
+ScoreTriangle CoarseTriangle(size_t n, int step, std::mt19937_64& random) {
+    std::uniform_int_distribution<int> value(-2, 5);
+    ScoreTriangle triangle(n * (n + 1) / 2, -1);
+    for (size_t r = 0; r < n; ++r) {
+        for (size_t c = 0; c < r; ++c) {
+            const int v = value(random);
+            triangle[PackedIndex(r, c)] = static_cast<ScaledScore>(v < 0 ? v + 1 : v * step);
+        }
+    }
+    return triangle;
 }
 
-TEST(SingleLinkageTest, AbsorbedChainsAreAppendedAndRelabelled) {
-    // (2,3) merges first, then (0,2) takes the chain 2-3 behind 0, then (0,1).
-    ScoreTriangle working = Unlinked(4);
-    working[PackedIndex(3, 2)] = 9000;
-    working[PackedIndex(2, 0)] = 8000;
-    working[PackedIndex(1, 0)] = 7000;
-    ClusterLinkList links = Singletons(4);
-    reference::ReferenceMergeSingleLinkage(working, 0, links);
-    EXPECT_EQ(links, (ClusterLinkList{{0, 2}, {0, -1}, {0, 3}, {0, 1}}));
+void ExpectSameMerge(const ScoreTriangle& triangle, ScaledScore threshold, const std::string& what) {
+    const size_t n = static_cast<size_t>(std::sqrt(2.0 * static_cast<double>(triangle.size())));
+    ScoreTriangle plain_working = triangle;
+    ClusterLinkList plain = Singletons(n);
+    reference::ReferenceMergeSingleLinkage(plain_working, threshold, plain);
+
+    ClusterLinkList chains = Singletons(n);
+    BuildSingleLinkageChains(triangle, threshold, chains);
+    ASSERT_EQ(chains, plain) << what;
 }
 
-TEST(SingleLinkageTest, LinksAtOrBelowTheThresholdNeverMerge) {
-    ScoreTriangle working = Unlinked(3);
-    working[PackedIndex(1, 0)] = 5000;
-    working[PackedIndex(2, 1)] = 4999;
-    ClusterLinkList links = Singletons(3);
-    reference::ReferenceMergeSingleLinkage(working, 5000, links);
-    EXPECT_EQ(links, Singletons(3));
-    RepresentativeList representatives{7};
-    PickRepresentatives(working, links, representatives);
-    EXPECT_EQ(representatives, (RepresentativeList{7, 0, 1, 2}));
+TEST(SingleLinkageDifferential, SameChainsAsTheWholeTriangleSearchOnCoarseScores) {
+    std::mt19937_64 random(7);
+    std::uniform_int_distribution<size_t> size(0, 40);
+    const ScaledScore thresholds[] = {0, 999, 1000, 2500, 4000, 5000};
+    for (int round = 0; round < 4000; ++round) {
+        const size_t n = size(random);
+        const ScoreTriangle triangle = CoarseTriangle(n, 1000, random);
+        const ScaledScore threshold = thresholds[round % std::size(thresholds)];
+        ExpectSameMerge(triangle, threshold, "round " + std::to_string(round));
+    }
 }
 
-TEST(SingleLinkageTest, ThresholdZeroMergesEveryLinkOfAtLeastOne) {
-    ScoreTriangle working = Unlinked(4);
-    working[PackedIndex(1, 0)] = 1;
-    working[PackedIndex(3, 2)] = 0;
-    ClusterLinkList links = Singletons(4);
-    reference::ReferenceMergeSingleLinkage(working, ScaleThreshold(0.0), links);
-    EXPECT_EQ(links, (ClusterLinkList{{0, 1}, {0, -1}, {2, -1}, {3, -1}}));
-}
+TEST(SingleLinkageDifferential, SameChainsOnLargeTrianglesAndFineScores) {
+    std::mt19937_64 random(11);
+    for (int round = 0; round < 6; ++round) {
+        const size_t n = 150 + 50 * static_cast<size_t>(round % 3);
+        ScoreTriangle triangle = CoarseTriangle(n, 1 + round, random);
+        ExpectSameMerge(triangle, static_cast<ScaledScore>(round), "coarse round " + std::to_string(round));
 
-TEST(SingleLinkageTest, NegativeThresholdStopsWhenNoPositiveLinkIsLeft) {
-    ScoreTriangle working = Unlinked(3);
-    working[PackedIndex(1, 0)] = 300;
-    ClusterLinkList links = Singletons(3);
-    reference::ReferenceMergeSingleLinkage(working, ScaleThreshold(-0.5), links);
-    EXPECT_EQ(links, (ClusterLinkList{{0, 1}, {0, -1}, {2, -1}}));
+        // Every value from 1 to 10000, so that the levels are many and mostly distinct;
+        // many radix-sorted links.
+        std::uniform_int_distribution<int> value(1, 10000);
+        for (size_t r = 0; r < n; ++r) {
+            for (size_t c = 0; c < r; ++c) triangle[PackedIndex(r, c)] = static_cast<ScaledScore>(value(random));
+        }
+        ExpectSameMerge(triangle, 6000, "fine round " + std::to_string(round));
+    }
 }
 
 TEST(PickRepresentativesTest, TiesGoToTheEarliestInChainOrderAndNonPositiveSumsToTheFirst) {
@@ -158,11 +183,10 @@ TEST(PickRepresentativesTest, TiesGoToTheEarliestInChainOrderAndNonPositiveSumsT
 RC_GTEST_PROP(SingleLinkageProperty, ClustersAreTheComponentsOfLinksAboveTheThreshold, ()) {
     const auto n = *rc::gen::inRange<size_t>(0, 14);
     const auto threshold = *rc::gen::inRange<int>(0, 60);
-    ScoreTriangle working = Unlinked(n);
+    ScoreTriangle reference = Unlinked(n);
     for (size_t r = 0; r < n; ++r) {
-        for (size_t c = 0; c < r; ++c) working[PackedIndex(r, c)] = static_cast<ScaledScore>(*rc::gen::inRange(-1, 100));
+        for (size_t c = 0; c < r; ++c) reference[PackedIndex(r, c)] = static_cast<ScaledScore>(*rc::gen::inRange(-1, 100));
     }
-    const ScoreTriangle reference = working;
 
     std::vector<size_t> parent(n);
     std::iota(parent.begin(), parent.end(), 0);
@@ -177,7 +201,7 @@ RC_GTEST_PROP(SingleLinkageProperty, ClustersAreTheComponentsOfLinksAboveTheThre
     }
 
     ClusterLinkList links = Singletons(n);
-    reference::ReferenceMergeSingleLinkage(working, static_cast<ScaledScore>(threshold), links);
+    BuildSingleLinkageChains(reference, static_cast<ScaledScore>(threshold), links);
 
     std::set<int32_t> reached;
     for (size_t k = 0; k < n; ++k) {

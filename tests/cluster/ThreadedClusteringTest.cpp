@@ -197,8 +197,8 @@ protected:
 
     // Spectra in sweep order: runs of one to a dozen re-measurements within a few
     // hundredths of a Dalton, now and then a charge change inside a run, and a file for
-    // each spectrum unless `write_files` is false (two spectra share a file name now and then).
-    std::vector<CSpectrum> MakeList(GroupMaker& maker, size_t count, bool write_files = true) {
+    // each spectrum (two spectra share a file name now and then).
+    std::vector<CSpectrum> MakeList(GroupMaker& maker, size_t count) {
         std::vector<CSpectrum> spectra;
         double mass = 900.0;
         while (spectra.size() < count) {
@@ -211,9 +211,7 @@ protected:
                 spectrum.file_name = "f." + std::to_string(file) + "." + std::to_string(file) + "." +
                                      std::to_string(spectrum.charge) + ".dta";
                 spectrum.precursor_mass = mass + 0.001 * static_cast<double>(maker.random()() % 40);
-                if (write_files) {
-                    test::WriteFile(dir_.path() / "data" / spectrum.file_name, "file " + spectrum.file_name + "\n");
-                }
+                test::WriteFile(dir_.path() / "data" / spectrum.file_name, "file " + spectrum.file_name + "\n");
                 spectra.push_back(std::move(spectrum));
             }
         }
@@ -275,54 +273,6 @@ TEST_F(ThreadedRunTest, SameOutputsAsThePlainRunAtEveryThreadCount) {
             ASSERT_EQ(outputs.files, plain.files) << what;
             ExpectSameScorer(outputs.scorer, plain.scorer);
         }
-    }
-}
-
-// Many short lists, only the result file written (consensus type 3) and no spectrum files
-// at hand: the result file, which lists every cluster in chain order, and the progress.
-TEST_F(ThreadedRunTest, SameResultFileOnManyShortLists) {
-    fs::create_directory(dir_.path() / "data");
-    GroupMaker maker(53);
-    constexpr auto kResultOnly = static_cast<Representative_Spectra>(3);
-    for (int round = 0; round < 300; ++round) {
-        const size_t count = std::uniform_int_distribution<size_t>(0, 40)(maker.random());
-        const std::vector<CSpectrum> spectra = MakeList(maker, count, false);
-        const double threshold = 0.1 * (round % 8);
-        const Outputs plain = RunOnce(spectra, 0, kResultOnly, threshold);
-        for (const int threads : kThreadCounts) {
-            const Outputs outputs = RunOnce(spectra, threads, kResultOnly, threshold);
-            ASSERT_EQ(outputs.printed, plain.printed) << "round " << round << ", " << threads << " threads";
-            ASSERT_EQ(outputs.result, plain.result) << "round " << round << ", " << threads << " threads";
-            ASSERT_EQ(outputs.files, plain.files) << "round " << round << ", " << threads << " threads";
-        }
-    }
-}
-
-TEST_F(ThreadedRunTest, OneLargeGroupAmongSmallOnes) {
-    fs::create_directory(dir_.path() / "data");
-    GroupMaker maker(47);
-    std::vector<CSpectrum> spectra = MakeList(maker, 60);
-    // 180 spectra within the tolerance of each other in the middle of the list.
-    const std::vector<CSpectrum> large = maker.Group(180, false);
-    const double mass = spectra[29].precursor_mass + 0.2;
-    std::vector<CSpectrum> list(spectra.begin(), spectra.begin() + 30);
-    for (size_t k = 0; k < large.size(); ++k) {
-        CSpectrum spectrum = large[k];
-        spectrum.precursor_mass = mass + 0.0001 * static_cast<double>(k);
-        spectrum.file_name = "large." + std::to_string(k) + "." + std::to_string(k) + ".2.dta";
-        test::WriteFile(dir_.path() / "data" / spectrum.file_name, "large " + std::to_string(k) + "\n");
-        list.push_back(std::move(spectrum));
-    }
-    for (size_t k = 30; k < spectra.size(); ++k) {
-        spectra[k].precursor_mass += 1.0;
-        list.push_back(spectra[k]);
-    }
-    const Outputs plain = RunOnce(list, 0, CONSENSUS_SPECTRA_AND_REPRESENTATIVES, 0.4);
-    for (const int threads : kThreadCounts) {
-        const Outputs outputs = RunOnce(list, threads, CONSENSUS_SPECTRA_AND_REPRESENTATIVES, 0.4);
-        ASSERT_EQ(outputs.printed, plain.printed) << threads;
-        ASSERT_EQ(outputs.result, plain.result) << threads;
-        ASSERT_EQ(outputs.files, plain.files) << threads;
     }
 }
 

@@ -233,16 +233,6 @@ TEST_F(ConsensusTest, ConsensusTypeOneCopiesRepresentativesOnly) {
     EXPECT_EQ(builder_.spectra_process.spectra.size(), 3U);
 }
 
-TEST_F(ConsensusTest, UnknownConsensusTypeWritesOnlyTheResultFile) {
-    builder_.consensus_type = static_cast<Representative_Spectra>(7);
-    const std::vector<CSpectrum> spectra = {Spectrum().Name("x.1.1.1.dta").Mass(1.0)};
-    const std::string printed = CaptureStdout(
-        [&] { builder_.GenerateRepresentativeSpectra(spectra, {{0, -1}}, {0}, builder_.spectra_process); });
-    EXPECT_EQ(printed, "Generating consensus spectra...\n");
-    EXPECT_FALSE(fs::exists(dir_.path() / "out"));
-    EXPECT_EQ(ReadFile(dir_.path() / "result.txt"), "1,x.1.1.1.dta,1,1.000000\n");
-}
-
 TEST_F(ConsensusTest, UnwritableResultFileIsReportedAndTheConsensusGoesOn) {
     builder_.spectra_process.cluster_result = dir_ / "missing/result.txt";
     const std::vector<CSpectrum> spectra = {Spectrum().Name("x.1.1.1.dta").Mass(1.0).Peak(5.0, 1.0),

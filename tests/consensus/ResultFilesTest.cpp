@@ -37,28 +37,10 @@ TEST(WriteClusterResultTest, ListsClustersByFirstMemberAndMembersInChainOrder) {
               "5,s3.dta,3,1000.750000\n");
 }
 
-TEST(WriteClusterResultTest, EmptyListGivesAnEmptyFile) {
-    TempDir dir;
-    test::WriteFile(dir / "result.txt", "old content\n");
-    ASSERT_TRUE(WriterTo(dir / "result.txt").WriteClusterResult({}, {}));
-    EXPECT_EQ(ReadFile(dir / "result.txt"), "");
-}
-
 TEST(WriteClusterResultTest, FailsWhenTheFileCannotBeOpened) {
     TempDir dir;
     EXPECT_FALSE(WriterTo(dir / "missing/result.txt").WriteClusterResult(NamedSpectra(1), {{0, -1}}));
     EXPECT_FALSE(WriterTo("").WriteClusterResult(NamedSpectra(1), {{0, -1}}));
-}
-
-TEST(WriteClusterResultTest, RelativePathIsResolvedAgainstTheCurrentDirectory) {
-    TempDir dir;
-    std::filesystem::create_directory(dir.path() / "out");
-    test::ScopedCurrentDirectory cwd(dir.path());
-    CRepresentativeSpectra writer = WriterTo("result.txt");
-    writer.spectra_process.out_directory = "out";
-    ASSERT_TRUE(writer.WriteClusterResult(NamedSpectra(1), {{0, -1}}));
-    EXPECT_EQ(ReadFile(dir / "result.txt"), "1,s0.dta,1,1000.000000\n");
-    EXPECT_FALSE(std::filesystem::exists(dir.path() / "out" / "result.txt"));
 }
 
 TEST(WriteSpectrumFileTest, WritesHeaderAndPeaksInStoredOrder) {

@@ -5,17 +5,6 @@
 namespace speclink {
 namespace {
 
-TEST(Para, StartsEmptyWithSectionNames) {
-    const CPara para;
-    EXPECT_EQ(para.engine, nullptr);
-    EXPECT_EQ(para.similarity, nullptr);
-    EXPECT_EQ(para.peak_select, nullptr);
-    EXPECT_EQ(para.spectra_process, nullptr);
-    EXPECT_EQ(para.representative_spectra, nullptr);
-    EXPECT_EQ(para.section_names[0], "[clustername]");
-    EXPECT_EQ(para.section_names[5], "[modification]");
-}
-
 TEST(Para, SetClusterBuildsEngineOfEachType) {
     CPara para;
     para.SetDataClass(FORMAT_DTA, "d", "o", "r", 10);
@@ -64,34 +53,6 @@ TEST(Para, ReplacedObjectsStayValidForEnginesBuiltOnThem) {
     para.SetCluster(first, nullptr, CLUSTER_MODIFICATION, 20.0, TOLERANCE_PPM, 0.6);
 }
 
-TEST(Para, SettersStoreTheirArgumentsInOrder) {
-    CPara para;
-    para.SetPeakSelect(PEAK_SELECT_PART_THEN_WHOLE_TOP, 50, 5, 100);
-    EXPECT_EQ(para.peak_select->peak_select_method, 2);
-    EXPECT_EQ(para.peak_select->whole_top_peak_num, 50);
-    EXPECT_EQ(para.peak_select->part_top_peak_num, 5);
-    EXPECT_EQ(para.peak_select->part_top_peak_per_num, 100);
-
-    para.SetDataClass(FORMAT_MGF, "a", "b", "c", 7);
-    EXPECT_EQ(para.spectra_process->data_type, 1);
-    EXPECT_EQ(para.spectra_process->data_directory, "a");
-    EXPECT_EQ(para.spectra_process->out_directory, "b");
-    EXPECT_EQ(para.spectra_process->cluster_result, "c");
-    EXPECT_EQ(para.spectra_process->small_peaks_count_filter, 7);
-    EXPECT_TRUE(para.spectra_process->spectra.empty());
-
-    para.SetSimilarMethod(SIMILAR_PEAK_COUNT, 0.25, TOLERANCE_PPM);
-    EXPECT_EQ(para.similarity->similar_method, 5);
-    EXPECT_EQ(para.similarity->fragment_ion_tol, 0.25);
-    EXPECT_EQ(para.similarity->fragment_ion_tol_type, 1);
-
-    para.SetRepresentativeClass(CONSENSUS_SPECTRA_AND_REPRESENTATIVES, 0.3, TOLERANCE_PPM);
-    EXPECT_EQ(para.representative_spectra->consensus_type, 2);
-    EXPECT_EQ(para.representative_spectra->consensus_fragment_tol, 0.3);
-    EXPECT_EQ(para.representative_spectra->consensus_fragment_tol_type, 1);
-    EXPECT_EQ(para.representative_spectra->spectra_process.small_peaks_count_filter, 10);
-}
-
 TEST(Para, ForwardsWithoutObjectsDoNothing) {
     const CPara para;
     PeakList first = {{200.0, 1.0}, {100.0, 2.0}};
@@ -99,14 +60,6 @@ TEST(Para, ForwardsWithoutObjectsDoNothing) {
     para.SelectPeak(first);
     EXPECT_EQ(first, second);
     EXPECT_EQ(para.ComputeSimilarScore(first, second, 0.0), 0.0);
-}
-
-TEST(Para, NameTables) {
-    EXPECT_STREQ(ToleranceNames[TOLERANCE_DA], "Da");
-    EXPECT_STREQ(ToleranceNames[TOLERANCE_PPM], "ppm");
-    EXPECT_STREQ(SimilarMethodNames[SIMILAR_INTENSITY_SCORE], "Intensity Score");
-    EXPECT_STREQ(SimilarMethodNames[SIMILAR_DOT_PRODUCT_X], "Dot Product X");
-    EXPECT_STREQ(SimilarMethodNames[SIMILAR_COMPREHENSIVE], "Comprehensive");
 }
 
 }  // namespace

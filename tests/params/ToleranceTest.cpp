@@ -2,7 +2,7 @@
 
 #include "speclink/library/params/Tolerance.h"
 
-namespace speclink::cli {
+namespace speclink {
 namespace {
 
 TEST(Tolerance, ParsesNumberAndUnit) {
@@ -29,4 +29,4 @@ TEST(Tolerance, FormatsBackToTheSameValue) {
 }
 
 }  // namespace
-}  // namespace speclink::cli
+}  // namespace speclink
