@@ -48,7 +48,9 @@ TEST(MergeConsensusPeaksTest, GroupsPeaksLessThanTheWindowAboveTheirReference) {
          {{100.0, 1.0}, {100.0, 1.0}, {200.0, 1.0}, {200.0, 1.0}},
          {{100.0, 2.0}, {200.0, 1.0}}},
         {"all within the window of the first peak", {{50.0, 1.0}, {50.1, 1.0}, {50.39, 2.0}}, {{(50.0 + 50.1 + 50.39) / 3, 4.0}}},
-        {"exactly the window apart starts a new reference", {{10.0, 1.0}, {10.5, 1.0}, {10.75, 3.0}}, {{10.0, 1.0}, {10.75, 3.0}}},
+        {"beyond the window starts a new reference", {{10.0, 1.0}, {10.5, 1.0}, {10.75, 3.0}}, {{10.0, 1.0}, {10.75, 3.0}}},
+        // 0.9 - 0.5 is exactly 0.4: the bound is outside the window.
+        {"exactly the window apart starts a new reference", {{0.5, 1.0}, {0.9, 2.0}}, {{0.5, 1.0}}},
         {"a lone reference at the end is dropped", {{10.0, 1.0}, {20.0, 1.0}}, {{10.0, 1.0}}},
         {"one peak", {{10.0, 7.0}}, {{10.0, 7.0}}},
         {"no peak", {}, {}},

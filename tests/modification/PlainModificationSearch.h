@@ -18,7 +18,9 @@
 #include <string>
 #include <vector>
 
+#include "speclink/library/common/StdioFile.h"
 #include "speclink/library/data/SpectraProcess.h"
+#include "speclink/library/modification/MassDifferenceClustering.h"
 #include "speclink/library/data/Spectrum.h"
 #include "speclink/library/params/Cluster.h"
 #include "speclink/library/peaks/PeakList.h"
@@ -28,30 +30,13 @@
 
 namespace speclink::test::plain {
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
+using File = StdioFile;
 
-inline File Open(const std::string& path, const char* mode) { return File(std::fopen(path.c_str(), mode)); }
+inline File Open(const std::string& path, const char* mode) { return OpenStdioFile(path, mode); }
 
 // ---- Mass-difference grouping ----------------------------------------------------------
 
 inline constexpr double kGapInsideGroup = 1000.0;
-inline constexpr double kNoSmallerGap = 1001.0;
-
-inline size_t IndexOfSmallestGap(const std::vector<double>& gaps) {
-    double best = kNoSmallerGap;
-    size_t index = 0;
-    for (size_t k = 0; k < gaps.size(); ++k) {
-        if (gaps[k] < best) {
-            best = gaps[k];
-            index = k;
-        }
-    }
-    return index;
-}
-
 inline bool AssignGap(double& gap, double value) {
     const bool changed = std::bit_cast<uint64_t>(gap) != std::bit_cast<uint64_t>(value);
     gap = value;
@@ -66,7 +51,7 @@ inline void MergeMassDifferences(const std::vector<double>& d, std::vector<int32
     if (n < 2) return;
     std::vector<double> gaps(n - 1);
     for (size_t k = 0; k + 1 < n; ++k) gaps[k] = d[k + 1] - d[k];
-    for (size_t m = IndexOfSmallestGap(gaps); gaps[m] < tolerance; m = IndexOfSmallestGap(gaps)) {
+    for (size_t m = speclink::IndexOfSmallestGap(gaps); gaps[m] < tolerance; m = speclink::IndexOfSmallestGap(gaps)) {
         const int32_t joining = labels[m + 1];
         size_t hi = m + 1;
         for (size_t p = m + 1; p < n && labels[p] == joining; ++p) {

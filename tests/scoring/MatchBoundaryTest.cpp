@@ -56,6 +56,10 @@ const std::vector<PairCase>& Cases() {
         {"ShiftedMzOfZeroIsSkipped", 0.0, 150.0, 0.5, kDa, -150.0, {}},
         {"ShiftedMzJustAboveZeroIsUsed", 0.25, 150.25, 0.5, kDa, -150.0, {0}},
         // ppm: 1000.0 against 1000.02 is 20.0 ppm of 1000.0 but 19.9996 ppm of 1000.02.
+        // The difference exactly at the tolerance in ppm of the second m/z: inclusive in the
+        // walk of the intensity score only (Peak Count and Bonanza work in m/z units).
+        {"PpmDifferenceEqualToTolerance", 1000.0, 1000.02, (1000.02 - 1000.0) / 1000.02 * 1000000.0, kPpm, 0.0,
+         {0, 5, 6}},
         {"PpmOfFirstMzInDotProduct", 1000.02, 1000.0, 19.9998, kPpm, 0.0, {1, 5, 6}},
         {"PpmOfSecondMzElsewhere", 1000.0, 1000.02, 19.9998, kPpm, 0.0, {0, 2, 3, 4, 5, 6}},
         {"AnyUnitButDaIsPpm", 1000.0, 1000.02, 19.9998, 7, 0.0, {0, 2, 3, 4, 5, 6}},
