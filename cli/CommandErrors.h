@@ -21,4 +21,9 @@ struct OutputError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+/// A run refused by a limit it was given (--max-group-size); the input itself is fine.
+struct LimitError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
 }  // namespace speclink::cli

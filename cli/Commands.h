@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 namespace CLI {
 class App;
 }
@@ -8,9 +10,10 @@ namespace speclink::cli {
 
 // Each adds one subcommand to the speclink command; the subcommand runs from its callback
 // and reports failures by the exceptions of CommandErrors.h.
-void AddClusterCommand(CLI::App& app);
-void AddModsearchCommand(CLI::App& app);
-void AddRunCommand(CLI::App& app);
+// The engine commands record `command_line` (which must outlive the parse) with their results.
+void AddClusterCommand(CLI::App& app, const std::string& command_line);
+void AddModsearchCommand(CLI::App& app, const std::string& command_line);
+void AddRunCommand(CLI::App& app, const std::string& command_line);
 void AddParamsCommand(CLI::App& app);
 void AddScoreCommand(CLI::App& app);
 void AddSimulateCommand(CLI::App& app);

@@ -6,32 +6,35 @@
 #include <vector>
 
 #include "speclink/cli/SettingOptions.h"
+#include "speclink/library/params/Settings.h"
 
 namespace speclink::cli {
 
 /// Largest precursor group clustered by default. A group of n spectra takes n (n - 1) / 2
-/// scores and two score triangles of n (n + 1) bytes each: at this size 5e7 scores (minutes
-/// to tens of minutes) and 0.2 GB. Memory would allow far more; time is the bound.
+/// scores and a score triangle of n (n + 1) bytes: at this size 5e7 scores (minutes to tens
+/// of minutes) and 0.1 GB. Memory would allow far more; time is the bound.
 inline constexpr size_t kDefaultMaxGroupSize = 10000;
 
 /// A clustering or modification-search run of the command line: which inputs, where the
 /// results go, and how the spectra are read and ordered.
 struct EngineRequest {
     Settings settings;
+    Job job = kClusterJob;
     std::vector<std::string> inputs;
     std::filesystem::path out_directory;
     std::vector<int> assign_charges;
     bool keep_order = false;     ///< clustering: sweep in input order instead of by charge and mass
-    bool shift_search = false;   ///< modification search: the whole-number shift search
+    bool overwrite = false;      ///< replace the outputs of an earlier run in the output directory
     int threads = 1;             ///< worker threads of the engine; outputs do not depend on it
-    std::string command;         ///< shown in the summary
+    std::string command;         ///< the subcommand, shown in the summary
+    std::string command_line;    ///< recorded in speclink.params
     /// Clustering: the largest precursor group run; a larger one is refused before any work.
     size_t max_group_size = kDefaultMaxGroupSize;
 };
 
-/// Reads the inputs, runs the engine with the output directory as the working directory,
-/// writes the parameters used there and prints a summary. Throws UsageError, InputError,
-/// OutputError or FormatError.
+/// Reads the inputs, runs the engine in a staging directory inside the output directory,
+/// moves the finished files into place, writes the parameters used there and prints a
+/// summary. Throws the errors of CommandErrors.h or FormatError.
 void RunEngine(const EngineRequest& request);
 
 }  // namespace speclink::cli

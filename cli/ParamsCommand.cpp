@@ -1,10 +1,10 @@
-// speclink params: write the default parameter file, or show how one is understood.
+// speclink params: write a parameter file, or check one and show how the library reads it.
 
 #include <CLI/CLI.hpp>
 
-#include <cstdio>
-#include <cstdlib>
 #include <unistd.h>
+
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -12,45 +12,39 @@
 
 #include "speclink/cli/CommandErrors.h"
 #include "speclink/cli/Commands.h"
-#include "speclink/cli/OutputCheck.h"
+#include "speclink/cli/ParameterCheck.h"
 #include "speclink/cli/SettingOptions.h"
-#include "speclink/library/params/Para.h"
 
 namespace speclink::cli {
+
+namespace fs = std::filesystem;
 
 namespace {
 
 struct ParamsOptions {
     std::string input;
     std::string output;
+    bool overwrite = false;
     SettingOptions settings;
 };
 
-// The library does not check its single writes: a file cut short by a full device is found by
-// its last line.
-void RequireComplete(const std::string& path) { RequireWholeFile(path); }
-
-// The library writes parameter files by path; standard output gets a temporary file's text.
-void WriteTo(const CPara& para, const std::string& output) {
-    if (!output.empty()) {
-        if (!para.WriteParaFile(output)) throw OutputError("cannot write the parameter file " + output);
-        RequireComplete(output);
-        return;
+// Writes `text` to `path` under a temporary name first, so that no half-written file ever
+// stands under the name.
+void WriteWhole(const fs::path& path, const std::string& text) {
+    const fs::path pending = path.string() + ".partial-" + std::to_string(::getpid());
+    {
+        std::ofstream file(pending, std::ios::binary);
+        file << text;
+        file.close();
+        if (file.fail()) {
+            std::error_code ec;
+            fs::remove(pending, ec);
+            throw OutputError("cannot write the parameter file " + path.string());
+        }
     }
-    std::string pattern = (std::filesystem::temp_directory_path() / "speclink-params-XXXXXX").string();
-    const int fd = ::mkstemp(pattern.data());
-    if (fd < 0) throw OutputError("cannot create a temporary file");
-    ::close(fd);
-    const bool written = para.WriteParaFile(pattern);
-    try {
-        if (written) RequireComplete(pattern);
-    } catch (const OutputError&) {
-        std::filesystem::remove(pattern);
-        throw;
-    }
-    std::cout << std::ifstream(pattern).rdbuf();
-    std::filesystem::remove(pattern);
-    if (!written) throw OutputError("cannot write the parameter file");
+    std::error_code ec;
+    fs::rename(pending, path, ec);
+    if (ec) throw OutputError("cannot write the parameter file " + path.string() + ": " + ec.message());
 }
 
 }  // namespace
@@ -59,34 +53,30 @@ void AddParamsCommand(CLI::App& app) {
     auto options = std::make_shared<ParamsOptions>();
     CLI::App* command = app.add_subcommand(
         "params",
-        "Write the default parameter file, or read PARAMFILE and write it back as the library understands it "
-        "(keys are read without regard to case, values are lower-cased, unknown keys are dropped)");
-    command->add_option("params", options->input, "Parameter file to read")->check(CLI::ExistingFile);
-    command->add_option("-o,--out", options->output, "File to write; default: standard output");
-    options->settings.Register(*command, false, true);
+        "Write a parameter file with the default settings (and the options given), or check PARAMFILE: every line "
+        "the library skips or reads otherwise than it says is listed on the standard error, and the settings the "
+        "library reads are written. A file written here reads back to exactly its settings.");
+    command->add_option("params", options->input, "Parameter file to check and read")->check(CLI::ExistingFile);
+    command->add_option("-o,--out", options->output, "File to write; default: the standard output");
+    command->add_flag("--overwrite", options->overwrite, "Replace the file -o names when it exists");
+    options->settings.Register(*command, kParameterJob);
     command->callback([options] {
-        if (!options->output.empty() && !options->input.empty() &&
-            std::filesystem::exists(options->output) &&
-            std::filesystem::equivalent(options->output, options->input))
-            throw UsageError("-o would overwrite the parameter file being read; write to another file");
-        CPara para;
-        if (!options->input.empty() && !options->settings.AnyGiven()) {
-            // Exactly as the library reads and writes it.
-            if (!para.ReadParaFile(options->input))
-                throw InputError(options->input + ": cannot read it, or its cluster_type is neither 0 nor 1");
-        } else {
-            Settings settings;
-            try {
-                if (!options->input.empty()) settings = ReadSettingsFile(options->input);
-                options->settings.ApplyOverrides(settings);
-            } catch (const std::invalid_argument& error) {
-                throw UsageError(error.what());
-            } catch (const std::runtime_error& error) {
-                throw InputError(error.what());
+        if (!options->output.empty() && fs::exists(options->output)) {
+            if (!options->input.empty() && fs::equivalent(options->output, options->input)) {
+                throw UsageError("-o would overwrite the parameter file being read; write to another file");
             }
-            settings.Configure(para);
+            if (!options->overwrite) {
+                throw UsageError(options->output + " exists; give --overwrite to replace it, or choose another name");
+            }
         }
-        WriteTo(para, options->output);
+        Settings settings = options->input.empty() ? Settings{} : ReadParameterFile(options->input, true);
+        options->settings.ApplyOverrides(settings, kParameterJob);
+        const std::string text = SettingsFileText(settings);
+        if (options->output.empty()) {
+            std::cout << text;
+        } else {
+            WriteWhole(options->output, text);
+        }
     });
 }
 

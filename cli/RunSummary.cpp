@@ -5,6 +5,7 @@
 #include <fstream>
 #include <unordered_set>
 
+#include "speclink/cli/OutputDirectory.h"
 #include "speclink/library/consensus/ConsensusSpectrum.h"
 
 namespace speclink::cli {
@@ -88,7 +89,8 @@ void RunSummary::Print() const {
         }
     }
     std::printf("  result: %s\n", result.string().c_str());
-    std::printf("  output directory: %s\n", out_directory.string().c_str());
+    std::printf("  files written to %s: %zu (listed in %s)\n", out_directory.string().c_str(), files_written,
+                OutputDirectory::kManifest);
     std::fflush(stdout);
 }
 

@@ -21,6 +21,7 @@ struct RunSummary {
     size_t spectra = 0;
     std::filesystem::path out_directory;
     std::filesystem::path result;
+    size_t files_written = 0;
     double seconds = 0.0;
     double reading_seconds = 0.0;  ///< of `seconds`, reading the inputs
     double engine_seconds = 0.0;   ///< of `seconds`, the engine's run

@@ -2,99 +2,168 @@
 
 #include <CLI/CLI.hpp>
 
-#include <cctype>
+#include <charconv>
 #include <cmath>
-#include <fstream>
 #include <stdexcept>
 
-#include "speclink/library/params/Para.h"
+#include "speclink/cli/CommandErrors.h"
 
 namespace speclink::cli {
 
-Settings ReadSettingsFile(const std::string& path) {
-    CPara para;
-    if (!para.ReadParaFile(path)) {
-        if (!std::ifstream(path)) throw std::runtime_error(path + ": cannot read the parameter file");
-        throw std::runtime_error(path + ": cluster_type must be 0 (clustering) or 1 (modification search)");
-    }
-    return Settings::Of(para);
+namespace {
+
+std::string Shortest(double value) {
+    char buffer[64];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return std::string(buffer, result.ptr);
 }
 
-void SettingOptions::Register(CLI::App& app, bool with_parameter_file, bool with_cluster_type) {
-    const Settings defaults;
-    method_ = SimilarMethodNames[defaults.similar_method];
-    fragment_tol_ = FormatTolerance(defaults.fragment_ion_tol);
-    precursor_tol_ = FormatTolerance(defaults.precursor_ion_tol);
-    consensus_fragment_tol_ = FormatTolerance(defaults.consensus_fragment_tol);
-    values_ = defaults;
-    peak_select_ = defaults.peak_select_method;
-    consensus_type_ = defaults.consensus_type;
+double Real(const std::string& text) {
+    double value = 0.0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value)) {
+        throw std::invalid_argument("'" + text + "' is not a number");
+    }
+    return value;
+}
 
-    auto add = [&](CLI::Option* option, std::function<void(Settings&)> apply) {
-        option->capture_default_str()->group("Settings (override -p)");
-        options_.emplace_back(option, std::move(apply));
-    };
-    if (with_parameter_file)
-        app.add_option("-p,--params", parameter_file_,
-                       "Parameter file giving the base settings; the options below override it")
-            ->check(CLI::ExistingFile)
-            ->group("Settings (override -p)");
-    if (with_cluster_type)
-        add(app.add_option("--cluster-type", cluster_type_, "0 clustering, 1 modification search"),
-            [this](Settings& s) { s.cluster_type = static_cast<Cluster_Type>(cluster_type_); });
-    add(app.add_option("--precursor-tol", precursor_tol_, "Precursor tolerance of a clustering group, e.g. 20ppm, 0.5Da"),
-        [this](Settings& s) { s.precursor_ion_tol = ParseTolerance(precursor_tol_); });
-    add(app.add_option("--threshold", values_.threshold,
-                       "Similarity above which spectra are linked (clustering) or pairs listed"),
-        [this](Settings& s) { s.threshold = values_.threshold; });
-    add(app.add_option("--method", method_,
-                       "Similarity method by number or name: 0 \"Intensity Score\", 1 \"Dot Product\", 2 \"Dot "
-                       "Product Mod\", 3 \"Dot Product Half\", 4 \"Dot Product X\", 5 \"Peak Count\", 6 "
-                       "\"Bonanza\", 7 \"Comprehensive\" (clustering always scores by 1)"),
-        [this](Settings& s) { s.similar_method = ParseSimilarMethod(method_); });
-    add(app.add_option("--fragment-tol", fragment_tol_, "Fragment tolerance of the similarity, e.g. 0.5Da, 20ppm"),
-        [this](Settings& s) { s.fragment_ion_tol = ParseTolerance(fragment_tol_); });
-    add(app.add_option("--peak-select", peak_select_,
-                       "Peak selection: 0 top N of the spectrum, 1 top K per window, 2 both, 3 none"),
-        [this](Settings& s) { s.peak_select_method = static_cast<Peak_Select_Method>(peak_select_); });
-    add(app.add_option("--whole-top-peaks", values_.whole_top_peak_num, "N: peaks kept from the whole spectrum"),
-        [this](Settings& s) { s.whole_top_peak_num = values_.whole_top_peak_num; });
-    add(app.add_option("--part-top-peaks", values_.part_top_peak_num, "K: peaks kept per m/z window"),
-        [this](Settings& s) { s.part_top_peak_num = values_.part_top_peak_num; });
-    add(app.add_option("--part-window", values_.part_top_peak_per_num, "W: width of an m/z window (Th)"),
-        [this](Settings& s) { s.part_top_peak_per_num = values_.part_top_peak_per_num; });
-    add(app.add_option("--small-peaks-filter", values_.small_peaks_count_filter,
-                       "Small-peaks filter count (kept in the parameter file)"),
-        [this](Settings& s) { s.small_peaks_count_filter = values_.small_peaks_count_filter; });
-    add(app.add_option("--consensus-type", consensus_type_,
-                       "0 consensus and single spectra, 1 copies of the representatives, 2 both"),
-        [this](Settings& s) { s.consensus_type = static_cast<Representative_Spectra>(consensus_type_); });
-    add(app.add_option("--consensus-fragment-tol", consensus_fragment_tol_,
-                       "Consensus fragment tolerance (kept in the parameter file)"),
-        [this](Settings& s) { s.consensus_fragment_tol = ParseTolerance(consensus_fragment_tol_); });
-    add(app.add_option("--lower-mass", values_.lower_mass, "Smallest mass difference of a scored pair (Da)"),
-        [this](Settings& s) { s.lower_mass = values_.lower_mass; });
-    add(app.add_option("--upper-mass", values_.upper_mass, "Largest mass difference of a scored pair (Da)"),
-        [this](Settings& s) { s.upper_mass = values_.upper_mass; });
-    add(app.add_option("--mass-group-tol", values_.cluster_masses_tol,
-                       "Mass differences closer than this are counted together (Da)"),
-        [this](Settings& s) { s.cluster_masses_tol = values_.cluster_masses_tol; });
-    add(app.add_option("--result", values_.cluster_result,
-                       "Result file (cluster list or pair list); relative to the output directory"),
-        [this](Settings& s) { s.cluster_result = values_.cluster_result; });
-    add(app.add_option("--data-type", data_type_, "Data format number kept in the parameter file"),
-        [this](Settings& s) { s.data_type = static_cast<MS2FormatType>(data_type_); });
+int32_t Whole(const std::string& text) {
+    int32_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size()) {
+        throw std::invalid_argument("'" + text + "' is not a whole number");
+    }
+    return value;
+}
+
+// One setting as an option: its name, what it does, the jobs that use it, and how its
+// text is read into the settings and shown from them.
+struct SettingOption {
+    const char* name;
+    const char* type;  ///< shown in --help
+    const char* help;
+    unsigned jobs;
+    void (*apply)(Settings&, const std::string&);
+    std::string (*show)(const Settings&);
+    /// Why the shift search ignores it, for the usage error.
+    const char* unused_by_shift_search = nullptr;
+};
+
+// Why `job` does not use `setting`.
+std::string WhyUnused(const SettingOption& setting, Job job) {
+    const std::string name = setting.name;
+    if (setting.jobs == kParameterJob) return "it is only kept in parameter files (write one with speclink params)";
+    if (job == kShiftSearchJob && setting.unused_by_shift_search != nullptr) return setting.unused_by_shift_search;
+    if (job == kClusterJob && (name == "method" || name == "fragment-tol")) {
+        return "clustering always scores by \"Dot Product\" at 0.5 Da";
+    }
+    if (job == kClusterJob) return "it belongs to the modification search";
+    return "it belongs to clustering";
+}
+
+constexpr unsigned kAllJobs = kClusterJob | kModsearchJob | kShiftSearchJob | kParameterJob;
+constexpr unsigned kSearchJobs = kModsearchJob | kParameterJob;
+
+const SettingOption kSettingOptions[] = {
+    {"cluster-type", "0|1", "0 clustering, 1 modification search", kParameterJob,
+     [](Settings& s, const std::string& t) { s.cluster_type = static_cast<Cluster_Type>(Whole(t)); },
+     [](const Settings& s) { return std::to_string(s.cluster_type); }},
+    {"precursor-tol", "TOL", "Precursor tolerance of a precursor group, e.g. 20ppm or 0.05Da", kClusterJob | kParameterJob,
+     [](Settings& s, const std::string& t) { s.precursor_ion_tol = ParseTolerance(t); },
+     [](const Settings& s) { return FormatTolerance(s.precursor_ion_tol); }},
+    {"threshold", "NUM", "Similarity above which spectra are linked (cluster) or pairs listed (modsearch)", kAllJobs,
+     [](Settings& s, const std::string& t) { s.threshold = Real(t); },
+     [](const Settings& s) { return Shortest(s.threshold); }},
+    {"method", "METHOD",
+     "Similarity method by number or name: 0 \"Intensity Score\", 1 \"Dot Product\", 2 \"Dot Product Mod\", 3 \"Dot "
+     "Product Half\", 4 \"Dot Product X\", 5 \"Peak Count\", 6 \"Bonanza\", 7 \"Comprehensive\"",
+     kSearchJobs, [](Settings& s, const std::string& t) { s.similar_method = ParseSimilarMethod(t); },
+     [](const Settings& s) { return std::string(SimilarMethodNames[s.similar_method]); },
+     "the shift search scores every pair by \"Dot Product Mod\" at 0.5 Da"},
+    {"fragment-tol", "TOL", "Fragment tolerance of the similarity, e.g. 0.5Da or 20ppm", kSearchJobs,
+     [](Settings& s, const std::string& t) { s.fragment_ion_tol = ParseTolerance(t); },
+     [](const Settings& s) { return FormatTolerance(s.fragment_ion_tol); },
+     "the shift search scores every pair at 0.5 Da"},
+    {"peak-select", "0-3", "Peak selection: 0 top N of the spectrum, 1 top K per window, 2 both, 3 none", kAllJobs,
+     [](Settings& s, const std::string& t) { s.peak_select_method = static_cast<Peak_Select_Method>(Whole(t)); },
+     [](const Settings& s) { return std::to_string(s.peak_select_method); }},
+    {"whole-top-peaks", "INT", "N: peaks kept from the whole spectrum", kAllJobs,
+     [](Settings& s, const std::string& t) { s.whole_top_peak_num = Whole(t); },
+     [](const Settings& s) { return std::to_string(s.whole_top_peak_num); }},
+    {"part-top-peaks", "INT", "K: peaks kept per m/z window", kAllJobs,
+     [](Settings& s, const std::string& t) { s.part_top_peak_num = Whole(t); },
+     [](const Settings& s) { return std::to_string(s.part_top_peak_num); }},
+    {"part-window", "INT", "W: width of an m/z window (Th)", kAllJobs,
+     [](Settings& s, const std::string& t) { s.part_top_peak_per_num = Whole(t); },
+     [](const Settings& s) { return std::to_string(s.part_top_peak_per_num); }},
+    {"lower-mass", "INT", "Smallest precursor mass difference of a scored pair (Da)", kSearchJobs,
+     [](Settings& s, const std::string& t) { s.lower_mass = Whole(t); },
+     [](const Settings& s) { return std::to_string(s.lower_mass); }, "the shift search always scores 6 to 200 Da"},
+    {"upper-mass", "INT", "Largest precursor mass difference of a scored pair (Da)", kSearchJobs,
+     [](Settings& s, const std::string& t) { s.upper_mass = Whole(t); },
+     [](const Settings& s) { return std::to_string(s.upper_mass); }, "the shift search always scores 6 to 200 Da"},
+    {"mass-group-tol", "NUM", "Mass differences closer than this are counted together in temp.temp (Da)", kSearchJobs,
+     [](Settings& s, const std::string& t) { s.cluster_masses_tol = Real(t); },
+     [](const Settings& s) { return Shortest(s.cluster_masses_tol); },
+     "the shift search writes no temp.temp"},
+    {"consensus-type", "0-2", "DTA output (--dta): 0 consensus and single spectra, 1 copies of the representatives, 2 both",
+     kClusterJob | kParameterJob,
+     [](Settings& s, const std::string& t) { s.consensus_type = static_cast<Representative_Spectra>(Whole(t)); },
+     [](const Settings& s) { return std::to_string(s.consensus_type); }},
+    {"consensus-fragment-tol", "TOL", "Consensus fragment tolerance, kept in the parameter file (the merge uses 0.4 Th)",
+     kParameterJob, [](Settings& s, const std::string& t) { s.consensus_fragment_tol = ParseTolerance(t); },
+     [](const Settings& s) { return FormatTolerance(s.consensus_fragment_tol); }},
+    {"small-peaks-filter", "INT", "Small-peaks filter count, kept in the parameter file", kParameterJob,
+     [](Settings& s, const std::string& t) { s.small_peaks_count_filter = Whole(t); },
+     [](const Settings& s) { return std::to_string(s.small_peaks_count_filter); }},
+    {"data-type", "INT", "Data format number, kept in the parameter file", kParameterJob,
+     [](Settings& s, const std::string& t) { s.data_type = static_cast<MS2FormatType>(Whole(t)); },
+     [](const Settings& s) { return std::to_string(s.data_type); }},
+    {"result", "NAME", "Name of the specified result file (cluster list or pair list) in the output directory", kAllJobs,
+     [](Settings& s, const std::string& t) { s.cluster_result = t; },
+     [](const Settings&) { return std::string(); }},
+};
+
+}  // namespace
+
+void SettingOptions::Register(CLI::App& app, unsigned jobs) {
+    const Settings defaults;
+    for (std::size_t k = 0; k < std::size(kSettingOptions); ++k) {
+        const SettingOption& setting = kSettingOptions[k];
+        auto given = std::make_unique<Given>();
+        given->setting = k;
+        // The result file's name depends on the job.
+        const std::string shown = std::string(setting.name) != "result" ? setting.show(defaults)
+                                  : (jobs & kClusterJob) != 0            ? "clusters.csv"
+                                                                         : "pairs.csv";
+        given->option = app.add_option(std::string("--") + setting.name, given->text, setting.help)
+                            ->type_name(setting.type)
+                            ->default_str(shown)
+                            ->group((setting.jobs & jobs) != 0 ? "Settings (override -p)" : "");
+        options_.push_back(std::move(given));
+    }
+}
+
+void SettingOptions::ApplyOverrides(Settings& settings, Job job) const {
+    for (const std::unique_ptr<Given>& given : options_) {
+        if (given->option->count() == 0) continue;
+        const SettingOption& setting = kSettingOptions[given->setting];
+        if ((setting.jobs & job) == 0) {
+            throw UsageError(std::string("--") + setting.name + " does not apply here: " + WhyUnused(setting, job));
+        }
+        try {
+            setting.apply(settings, given->text);
+        } catch (const std::invalid_argument& error) {
+            throw UsageError(std::string("--") + setting.name + ": " + error.what());
+        }
+    }
 }
 
 bool SettingOptions::AnyGiven() const {
-    for (const auto& entry : options_)
-        if (entry.first->count() > 0) return true;
+    for (const std::unique_ptr<Given>& given : options_) {
+        if (given->option->count() > 0) return true;
+    }
     return false;
-}
-
-void SettingOptions::ApplyOverrides(Settings& settings) const {
-    for (const auto& [option, apply] : options_)
-        if (option->count() > 0) apply(settings);
 }
 
 }  // namespace speclink::cli

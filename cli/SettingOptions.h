@@ -1,12 +1,9 @@
 #pragma once
 
-#include <cstdint>
-#include <functional>
+#include <memory>
 #include <string>
-#include <utility>
 #include <vector>
 
-#include "speclink/library/params/Enums.h"
 #include "speclink/library/params/Settings.h"
 
 namespace CLI {
@@ -16,35 +13,37 @@ class Option;
 
 namespace speclink::cli {
 
-/// The settings of a parameter file as the library reads it. Throws std::runtime_error
-/// naming the file when it cannot be read or names an unknown cluster type.
-Settings ReadSettingsFile(const std::string& path);
+/// The jobs a setting can serve; a subcommand offers the settings of its jobs only.
+enum Job : unsigned {
+    kClusterJob = 1,      ///< speclink cluster
+    kModsearchJob = 2,    ///< speclink modsearch
+    kShiftSearchJob = 4,  ///< speclink modsearch --shift-search
+    kParameterJob = 8,    ///< speclink params: every setting, also those only stored
+};
 
-/// Registers one option per setting on `app`; after parsing, ApplyOverrides copies the
-/// options that were given onto a base set of settings.
+/// Registers, on a subcommand, one option for each setting, those the given jobs use shown
+/// with their defaults in --help and the others hidden (given, they are a usage error that
+/// says why); after parsing, applies those given onto base settings.
 class SettingOptions {
 public:
-    /// `with_parameter_file`: offer -p; `with_cluster_type`: offer --cluster-type.
-    void Register(CLI::App& app, bool with_parameter_file, bool with_cluster_type);
+    /// `jobs`: a mask of Job values.
+    void Register(CLI::App& app, unsigned jobs);
+
+    /// Copies the options given onto `settings`. Throws UsageError naming the option when a
+    /// value does not parse, or when it was given but `job` does not use it.
+    void ApplyOverrides(Settings& settings, Job job) const;
+
     /// True when at least one setting option was given.
     bool AnyGiven() const;
-    void ApplyOverrides(Settings& settings) const;
-    /// The -p parameter file, or "" when none was given.
-    const std::string& parameter_file() const { return parameter_file_; }
 
 private:
-    Settings values_;
-    std::string parameter_file_;
-    std::string method_;
-    std::string fragment_tol_;
-    std::string precursor_tol_;
-    std::string consensus_fragment_tol_;
-    int32_t cluster_type_ = 0;
-    int32_t peak_select_ = 2;
-    int32_t consensus_type_ = 0;
-    int32_t data_type_ = 0;
-    // Each option with what it does to the settings when it was given.
-    std::vector<std::pair<CLI::Option*, std::function<void(Settings&)>>> options_;
+    struct Given {
+        std::size_t setting;  // index into the table of settings
+        CLI::Option* option;
+        std::string text;
+    };
+    // Stable addresses: CLI11 writes each option's text into its entry.
+    std::vector<std::unique_ptr<Given>> options_;
 };
 
 }  // namespace speclink::cli

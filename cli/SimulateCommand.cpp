@@ -49,6 +49,7 @@ void AddSimulateCommand(CLI::App& app) {
         "with m/z jitter, dropped and noise peaks, charges 2 and 3, and a share carrying Oxidation (+15.9949), "
         "Phospho (+79.9663) or Acetyl (+42.0106). The truth table gives each spectrum's peptide and modification.");
     command->add_option("-n,--spectra", options->simulation.spectra, "Number of spectra")
+        ->default_str("")
         ->required()
         ->check(CLI::Range(1, 100000000));
     command->add_option("-o,--out", options->output, "MGF file to write")->required();

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <iostream>
 #include <new>
+#include <string>
 
 #include "speclink/cli/CommandErrors.h"
 #include "speclink/cli/Commands.h"
@@ -31,9 +32,11 @@ int RunSpeclink(int argc, const char* const* argv) {
     app.require_subcommand(1);
     app.footer(kExitCodeHelp);
     app.option_defaults()->always_capture_default();
-    AddClusterCommand(app);
-    AddModsearchCommand(app);
-    AddRunCommand(app);
+    std::string command_line = "speclink";
+    for (int k = 1; k < argc; ++k) command_line += std::string(" ") + argv[k];
+    AddClusterCommand(app, command_line);
+    AddModsearchCommand(app, command_line);
+    AddRunCommand(app, command_line);
     AddParamsCommand(app);
     AddScoreCommand(app);
     AddSimulateCommand(app);
@@ -54,6 +57,8 @@ int RunSpeclink(int argc, const char* const* argv) {
         return Fail(EXIT_INPUT, error.what());
     } catch (const OutputError& error) {
         return Fail(EXIT_OUTPUT, error.what());
+    } catch (const LimitError& error) {
+        return Fail(EXIT_LIMIT, error.what());
     } catch (const std::bad_alloc&) {
         return Fail(EXIT_INTERNAL, "out of memory");
     } catch (const std::exception& error) {

@@ -103,7 +103,9 @@ std::optional<ParameterFileReading> ParameterFileReading::Read(const std::string
         bool continued = false;
         while (std::fgets(buffer, kLineBuffer, file.get()) != nullptr) {
             const bool whole = std::strchr(buffer, '\n') != nullptr;
-            Line line{number, continued, CleanLine(buffer), -1, -1, nullptr};
+            std::string raw(buffer);
+            while (!raw.empty() && (raw.back() == '\n' || raw.back() == '\r')) raw.pop_back();
+            Line line{number, continued, std::move(raw), CleanLine(buffer), -1, -1, nullptr};
             if (Contains(line.text, "cluster_type=")) reading.engine_type_ = IntegerOf(line.text);
             reading.lines_.push_back(std::move(line));
             continued = !whole;

@@ -42,6 +42,7 @@ public:
     struct Line {
         int number;        ///< 1-based line of the file; the pieces of a long line share it
         bool continued;    ///< a piece after the first of a line longer than 259 characters
+        std::string raw;   ///< the piece as the file holds it, without its line end
         std::string text;  ///< lower-cased, cut at '#', trailing blanks removed
         int header;        ///< the section this line opens, or -1
         int section;       ///< the section in force for it (-1 before the first header)

@@ -1,5 +1,6 @@
 #include "speclink/library/params/Settings.h"
 
+#include <charconv>
 #include <cmath>
 #include <stdexcept>
 
@@ -72,6 +73,56 @@ void Settings::Validate() const {
     require(lower_mass <= upper_mass, "lower-mass: must not exceed upper-mass");
     require(std::isfinite(cluster_masses_tol) && cluster_masses_tol >= 0.0 && cluster_masses_tol < 1000.0,
             "mass-group-tol: must lie in 0 to 1000 Da");
+}
+
+namespace {
+
+std::string Shortest(double value) {
+    char buffer[64];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return std::string(buffer, result.ptr);
+}
+
+std::string UnitName(Tolerance_Type unit) { return ToleranceNames[unit == TOLERANCE_DA ? 0 : 1]; }
+
+}  // namespace
+
+std::string SettingsFileText(const Settings& s) {
+    std::string text;
+    const auto line = [&](const std::string& content) { text += content + "\n"; };
+    line("[clustername]");
+    line("cluster_name=");
+    line("[file]");
+    line("data_type=" + std::to_string(s.data_type));
+    line("data_directory=" + s.data_directory);
+    line("out_directory=" + s.out_directory);
+    line("cluster_result=" + s.cluster_result);
+    line("[preprocessing]");
+    line("small_peaks_count_filter=" + std::to_string(s.small_peaks_count_filter));
+    line("peak_select_method=" + std::to_string(s.peak_select_method));
+    line("whole_top_peak_num=" + std::to_string(s.whole_top_peak_num));
+    line("part_top_peak_num=" + std::to_string(s.part_top_peak_num));
+    line("part_top_peak_per_num=" + std::to_string(s.part_top_peak_per_num));
+    line("scale=sqrt");
+    line("[similarity]");
+    line("similar_method=" + std::to_string(s.similar_method));
+    line("fragment_ion_tol=" + Shortest(s.fragment_ion_tol.value));
+    line("fragment_ion_tol_type=" + UnitName(s.fragment_ion_tol.unit));
+    line("[cluster]");
+    line("cluster_type=" + std::to_string(s.cluster_type));
+    line("cluster_method=0");
+    line("precursor_ion_tol=" + Shortest(s.precursor_ion_tol.value));
+    line("precursor_ion_tol_type=" + UnitName(s.precursor_ion_tol.unit));
+    line("precursor_ion_type=" + UnitName(s.precursor_ion_tol.unit));
+    line("consensus_type=" + std::to_string(s.consensus_type));
+    line("consensus_fragment_tol=" + Shortest(s.consensus_fragment_tol.value));
+    line("consensus_fragment_tol_type=" + UnitName(s.consensus_fragment_tol.unit));
+    line("threshold=" + Shortest(s.threshold));
+    line("[modification]");
+    line("lower_mass=" + std::to_string(s.lower_mass));
+    line("upper_mass=" + std::to_string(s.upper_mass));
+    line("cluster_masses_tol=" + Shortest(s.cluster_masses_tol));
+    return text;
 }
 
 Similar_Method ParseSimilarMethod(std::string_view text) {

@@ -50,6 +50,13 @@ struct Settings {
     friend bool operator==(const Settings&, const Settings&) = default;
 };
 
+/// The text of a parameter file that ReadParaFile reads back to exactly `settings`: the
+/// layout WriteParaFile writes, with every number in the shortest form that reads back as
+/// the same value and the precursor unit also under the key the reader takes it from
+/// ("precursor_ion_type="). Directory and file names come back lower-cased, as the reader
+/// stores them.
+std::string SettingsFileText(const Settings& settings);
+
 /// A similarity method given as its number (0 to 7) or its name in any case ("dot product
 /// x"). Throws std::invalid_argument listing the names.
 Similar_Method ParseSimilarMethod(std::string_view text);
