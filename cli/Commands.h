@@ -17,5 +17,6 @@ void AddRunCommand(CLI::App& app, const std::string& command_line);
 void AddParamsCommand(CLI::App& app);
 void AddScoreCommand(CLI::App& app);
 void AddSimulateCommand(CLI::App& app);
+void AddEvaluateCommand(CLI::App& app);
 
 }  // namespace speclink::cli

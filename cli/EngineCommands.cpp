@@ -6,6 +6,7 @@
 #include <memory>
 #include <thread>
 
+#include "speclink/cli/ClusterOutputs.h"
 #include "speclink/cli/CommandErrors.h"
 #include "speclink/cli/Commands.h"
 #include "speclink/cli/EngineRun.h"
@@ -81,10 +82,32 @@ void AddClusterCommand(CLI::App& app, const std::string& command_line) {
     command->add_flag("--keep-order", options->request.keep_order,
                       "Sweep the spectra in input order instead of sorting them by charge, then precursor mass");
     options->AddMaxGroupSize(*command);
+    command->add_flag("--dta", options->request.cluster.dta,
+                      "Also write the consensus step's DTA files (consensus and single spectra, or copies of the "
+                      "representatives, as --consensus-type says); refused when two of them would share a name");
+    command->add_flag("--mgf-singles", options->request.cluster.mgf_singles,
+                      "consensus.mgf also holds every spectrum that is alone in its cluster, as read");
+    command->add_flag("--representatives", options->request.cluster.representatives,
+                      "Also write representatives.mgf: each cluster's representative spectrum as read");
+    auto thresholds = std::make_shared<std::string>();
+    command->add_option("--thresholds", *thresholds,
+                        "Also cluster at these thresholds from the same scores, e.g. 0.3:0.9:0.05 or 0.4,0.5: one "
+                        "column each in clusters.tsv (cluster_at_T), for speclink evaluate");
     options->AddParameterFile(*command);
     options->settings.Register(*command, kClusterJob);
-    command->callback([options, &command_line] {
+    CLI::Option* consensus_type = command->get_option("--consensus-type");
+    command->callback([options, thresholds, consensus_type, &command_line] {
         EngineRequest request = options->request;
+        if (consensus_type->count() > 0 && !request.cluster.dta) {
+            throw UsageError("--consensus-type chooses the DTA files and needs --dta");
+        }
+        if (!thresholds->empty()) {
+            try {
+                request.cluster.sweep = ParseThresholds(*thresholds);
+            } catch (const std::invalid_argument& error) {
+                throw UsageError(std::string("--thresholds: ") + error.what());
+            }
+        }
         request.settings = options->Chosen(kClusterJob);
         request.settings.cluster_type = CLUSTER_HIERARCHICAL;
         request.job = kClusterJob;
@@ -142,6 +165,7 @@ void AddRunCommand(CLI::App& app, const std::string& command_line) {
         }
         request.job = clustering ? kClusterJob : (options->shift_search ? kShiftSearchJob : kModsearchJob);
         request.command = "run";
+        request.specified_run = true;
         request.command_line = command_line;
         RunEngine(request);
     });

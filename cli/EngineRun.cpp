@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "speclink/cli/ClusterOutputs.h"
 #include "speclink/cli/CommandErrors.h"
 #include "speclink/cli/InputSpectra.h"
 #include "speclink/cli/InputSpectrumFiles.h"
@@ -35,6 +36,9 @@ constexpr const char* kPairListDefault = "pairs.csv";
 constexpr const char* kParametersUsed = "speclink.params";
 constexpr const char* kScoreFile = "score.txt";
 constexpr const char* kMassDifferences = "temp.temp";
+constexpr const char* kClusterTable = "clusters.tsv";
+constexpr const char* kConsensusMgf = "consensus.mgf";
+constexpr const char* kRepresentativesMgf = "representatives.mgf";
 
 double SecondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -106,7 +110,45 @@ std::vector<std::string> PlannedNames(const EngineRequest& request, const std::s
         names.push_back(kScoreFile);
         names.push_back(kMassDifferences);
     }
+    if (request.job == kClusterJob && !request.specified_run) {
+        names.push_back(kClusterTable);
+        names.push_back(kConsensusMgf);
+        if (request.cluster.representatives) names.push_back(kRepresentativesMgf);
+    }
     return names;
+}
+
+// speclink cluster: clusters at the threshold and every threshold of the sweep from one set of
+// pair scores, then writes the cluster result file and the command's own outputs (and the
+// consensus step's DTA files when asked).
+Clustering ClusterAndWrite(const EngineRequest& request, const InputSpectra& input, CPara& para, const fs::path& staging,
+                           const std::string& result) {
+    auto& engine = dynamic_cast<CHierarchicalCluster&>(*para.engine);
+    std::vector<double> thresholds = {engine.threshold};
+    thresholds.insert(thresholds.end(), request.cluster.sweep.begin(), request.cluster.sweep.end());
+    std::vector<Clustering> clusterings;
+    {
+        ProgressBar bar("clustering");
+        clusterings = engine.ClusterSpectraAt(input.spectra, para.similarity, para.peak_select, thresholds,
+                                              [&](std::size_t passed) { bar.Update(passed, input.spectra.size()); });
+        bar.Finish();
+    }
+    const Clustering& clustering = clusterings.front();
+    if (request.cluster.dta) {
+        RequireDistinctDtaNames(input.spectra, clustering, para.representative_spectra->consensus_type);
+        engine.WriteClustering(input.spectra, clustering);
+    } else {
+        para.representative_spectra->spectra_process.cluster_result = (staging / result).string();
+        if (!para.representative_spectra->WriteClusterResult(input.spectra, clustering.links)) {
+            throw OutputError("cannot write " + (staging / result).string());
+        }
+    }
+    std::vector<SweepClustering> sweep;
+    for (std::size_t t = 1; t < clusterings.size(); ++t) sweep.push_back({thresholds[t], &clusterings[t]});
+    WriteClusterTable(staging / kClusterTable, input, clustering, sweep);
+    WriteConsensusMgf(staging / kConsensusMgf, input, clustering, {request.cluster.mgf_singles, request.threads});
+    if (request.cluster.representatives) WriteRepresentativesMgf(staging / kRepresentativesMgf, input, clustering);
+    return std::move(clusterings.front());
 }
 
 }  // namespace
@@ -146,7 +188,6 @@ void RunEngine(const EngineRequest& request) {
         throw InputError("no spectra to work on (--charge 2,3 gives charges to spectra that have none):" + counts);
     }
     if (clustering) {
-        RequireUniqueNames(input);
         if (!request.keep_order) OrderForClustering(input);
         RequireGroupsWithin(input, settings, request.max_group_size);
     }
@@ -168,14 +209,19 @@ void RunEngine(const EngineRequest& request) {
     para.spectra_process->spectrum_source = &spectrum_files;
 
     const auto engine_started = std::chrono::steady_clock::now();
+    Clustering made;
     {
         const ScopedWorkingDirectory in_staging(out.staging());
-        const ElapsedTicker ticker(clustering ? "clustering" : "searching pairs");
-        if (request.job == kShiftSearchJob) {
-            dynamic_cast<CModificationCluster&>(*para.engine).RunShiftSearch(input.spectra, para.similarity,
-                                                                             para.peak_select);
+        if (clustering && !request.specified_run) {
+            made = ClusterAndWrite(request, input, para, out.staging(), settings.cluster_result);
         } else {
-            para.engine->Run(input.spectra, para.similarity, para.peak_select);
+            const ElapsedTicker ticker(clustering ? "clustering" : "searching pairs");
+            if (request.job == kShiftSearchJob) {
+                dynamic_cast<CModificationCluster&>(*para.engine).RunShiftSearch(input.spectra, para.similarity,
+                                                                                 para.peak_select);
+            } else {
+                para.engine->Run(input.spectra, para.similarity, para.peak_select);
+            }
         }
         std::fflush(stdout);
     }
@@ -191,8 +237,9 @@ void RunEngine(const EngineRequest& request) {
     // The mass-difference groups are read for the summary before they move.
     RunSummary summary;
     if (clustering) {
-        summary.AddClusters(input.spectra, dynamic_cast<const CHierarchicalCluster&>(*para.engine).last_clustering(),
-                            settings.consensus_type);
+        const Clustering& result =
+            request.specified_run ? dynamic_cast<const CHierarchicalCluster&>(*para.engine).last_clustering() : made;
+        summary.AddClusters(input.spectra, result, settings.consensus_type);
     } else {
         summary.AddPairs(dynamic_cast<const CModificationCluster&>(*para.engine).last_pairs().size(),
                          request.job == kModsearchJob ? out.staging() / kMassDifferences : fs::path());
@@ -203,7 +250,27 @@ void RunEngine(const EngineRequest& request) {
     summary.files = input.files;
     summary.spectra = input.spectra.size();
     summary.out_directory = out.path();
-    summary.result = out.path() / settings.cluster_result;
+    summary.renamed = input.renamed;
+    auto& outputs = summary.outputs;
+    if (clustering && !request.specified_run) {
+        outputs.push_back({kClusterTable, "one line per spectrum: its cluster, whether it represents it, source file, "
+                                          "native id, scan, title, charge, m/z, retention time"});
+        outputs.push_back({kConsensusMgf, std::to_string(summary.multi_clusters) + " consensus spectra" +
+                                              (request.cluster.mgf_singles ? " and the single spectra" : "")});
+        if (request.cluster.representatives) outputs.push_back({kRepresentativesMgf, "one representative per cluster"});
+    }
+    if (clustering) outputs.push_back({settings.cluster_result, "the cluster list: line, name, cluster, [M+H]+"});
+    if (request.job == kModsearchJob || request.job == kShiftSearchJob) {
+        outputs.push_back({settings.cluster_result, std::to_string(summary.pairs) + " pairs above the threshold"});
+    }
+    if (request.job == kModsearchJob) {
+        outputs.push_back({kScoreFile, "square roots of the pair scores above 0.0001"});
+        outputs.push_back({kMassDifferences, "mass differences of the pairs, grouped and counted"});
+    }
+    outputs.push_back({kParametersUsed, "the settings used, the inputs and the command line"});
+    if (summary.files_written > outputs.size()) {
+        outputs.push_back({"*.dta", std::to_string(summary.files_written - outputs.size()) + " spectrum files"});
+    }
     summary.seconds = SecondsSince(started);
     summary.reading_seconds = reading_seconds;
     summary.engine_seconds = engine_seconds;

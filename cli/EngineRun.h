@@ -15,6 +15,14 @@ namespace speclink::cli {
 /// of minutes) and 0.1 GB. Memory would allow far more; time is the bound.
 inline constexpr size_t kDefaultMaxGroupSize = 10000;
 
+/// What `speclink cluster` writes besides the cluster result file.
+struct ClusterRequest {
+    bool dta = false;              ///< the consensus step's DTA files, as consensus_type says
+    bool mgf_singles = false;      ///< consensus.mgf also holds the single spectra
+    bool representatives = false;  ///< representatives.mgf
+    std::vector<double> sweep;     ///< more thresholds, one extra column each in clusters.tsv
+};
+
 /// A clustering or modification-search run of the command line: which inputs, where the
 /// results go, and how the spectra are read and ordered.
 struct EngineRequest {
@@ -26,6 +34,9 @@ struct EngineRequest {
     bool keep_order = false;     ///< clustering: sweep in input order instead of by charge and mass
     bool overwrite = false;      ///< replace the outputs of an earlier run in the output directory
     int threads = 1;             ///< worker threads of the engine; outputs do not depend on it
+    /// `speclink run`: the engine's own run, which writes exactly its specified files.
+    bool specified_run = false;
+    ClusterRequest cluster;
     std::string command;         ///< the subcommand, shown in the summary
     std::string command_line;    ///< recorded in speclink.params
     /// Clustering: the largest precursor group run; a larger one is refused before any work.

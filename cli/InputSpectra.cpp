@@ -5,6 +5,7 @@
 #include <string_view>
 #include <system_error>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "speclink/cli/ProgressBar.h"
 #include "speclink/formats/ReadOptions.h"
@@ -28,28 +29,24 @@ uint64_t SizeOf(const std::string& path) {
     return ec ? 0 : size;
 }
 
-// Where the records of one input can be copied from unchanged: only DTA inputs have such
-// files, a directory of them or a single one.
-class VerbatimSources {
-public:
-    explicit VerbatimSources(const fs::path& input) : input_(input), file_name_(input.filename().string()) {
-        std::error_code ec;
-        is_directory_ = fs::is_directory(input, ec);
-    }
+bool IsDtaName(const std::string& name) { return name.ends_with(".dta") || name.ends_with(".dta.gz"); }
 
-    fs::path For(const CSpectrum& record) const {
-        if (is_directory_) return input_ / record.file_name;
-        if (record.file_name == file_name_) return input_;
-        return {};
-    }
-
-private:
-    fs::path input_;
-    std::string file_name_;
-    bool is_directory_ = false;
-};
+// `name` with "_<k>" after the part before its first dot.
+std::string WithSuffix(const std::string& name, std::size_t k) {
+    const std::size_t dot = name.find('.');
+    const std::string suffix = "_" + std::to_string(k);
+    return dot == std::string::npos ? name + suffix : name.substr(0, dot) + suffix + name.substr(dot);
+}
 
 }  // namespace
+
+fs::path InputSpectra::VerbatimSource(std::size_t k) const {
+    const InputFileReport& file = files[origins[k].input];
+    if (file.directory) return fs::path(file.path) / origins[k].native_id;
+    const fs::path path(file.path);
+    if (IsDtaName(path.filename().string()) && origins[k].native_id == path.filename().string()) return path;
+    return {};
+}
 
 InputSpectra ReadInputs(const std::vector<std::string>& paths, const std::vector<int>& assign_charges,
                         int threads) {
@@ -71,9 +68,10 @@ InputSpectra ReadInputs(const std::vector<std::string>& paths, const std::vector
                                 static_cast<double>(bytes_read) * 2.0;
         const size_t capacity = std::clamp(static_cast<size_t>(expected), 2 * size, 256 * size);
         input.spectra.reserve(capacity);
-        input.sources.reserve(capacity);
+        input.origins.reserve(capacity);
     };
     for (const std::string& path : paths) {
+        const auto index = static_cast<uint32_t>(input.files.size());
         ReadOptions options;
         options.assign_charges = assign_charges;
         options.threads = threads;
@@ -81,16 +79,17 @@ InputSpectra ReadInputs(const std::vector<std::string>& paths, const std::vector
             bytes_read = finished_bytes + done;
             bar.Update(bytes_read, total);
         };
-        const VerbatimSources verbatim(path);
-        const ReadResult result = ReadSpectra(path, options, [&](CSpectrum&& record) {
+        const ReadResult result = ReadSpectra(path, options, [&](CSpectrum&& record, std::string_view native_id) {
             make_room();
-            input.sources.push_back(verbatim.For(record));
+            input.origins.push_back({index, std::string(native_id)});
             input.spectra.push_back(std::move(record));
         });
         finished_bytes += SizeOf(path);
-        input.files.push_back({path, result});
+        std::error_code ec;
+        input.files.push_back({path, result, fs::is_directory(path, ec)});
     }
     bar.Finish();
+    MakeNamesUnique(input);
     return input;
 }
 
@@ -116,30 +115,33 @@ void OrderForClustering(InputSpectra& input) {
     for (size_t start = 0; start < keys.size(); ++start) {
         if (placed[start]) continue;
         CSpectrum spectrum = std::move(input.spectra[start]);
-        fs::path source = std::move(input.sources[start]);
+        RecordOrigin origin = std::move(input.origins[start]);
         size_t k = start;
         while (keys[k].index != start) {
             input.spectra[k] = std::move(input.spectra[keys[k].index]);
-            input.sources[k] = std::move(input.sources[keys[k].index]);
+            input.origins[k] = std::move(input.origins[keys[k].index]);
             placed[k] = true;
             k = keys[k].index;
         }
         input.spectra[k] = std::move(spectrum);
-        input.sources[k] = std::move(source);
+        input.origins[k] = std::move(origin);
         placed[k] = true;
     }
 }
 
-void RequireUniqueNames(const InputSpectra& input) {
-    std::unordered_map<std::string_view, size_t> seen;
-    seen.reserve(input.spectra.size());
-    for (size_t k = 0; k < input.spectra.size(); ++k) {
-        const std::string& name = input.spectra[k].file_name;
-        const auto [where, fresh] = seen.emplace(name, k);
-        if (!fresh)
-            throw std::runtime_error("two spectra are both named '" + name + "' (records " +
-                                     std::to_string(where->second + 1) + " and " + std::to_string(k + 1) +
-                                     "); their output files would overwrite each other. Rename one input file.");
+void MakeNamesUnique(InputSpectra& input) {
+    std::unordered_set<std::string> taken;
+    taken.reserve(input.spectra.size());
+    // Per name, the next suffix to try: a name repeated many times is not searched anew.
+    std::unordered_map<std::string, std::size_t> next_suffix;
+    for (CSpectrum& spectrum : input.spectra) {
+        if (taken.insert(spectrum.file_name).second) continue;
+        std::size_t& k = next_suffix.try_emplace(spectrum.file_name, 2).first->second;
+        std::string name = WithSuffix(spectrum.file_name, k);
+        while (!taken.insert(name).second) name = WithSuffix(spectrum.file_name, ++k);
+        ++k;
+        spectrum.file_name = std::move(name);
+        ++input.renamed;
     }
 }
 

@@ -16,8 +16,9 @@ std::optional<std::string> InputSpectrumFiles::Content(const std::string& file_n
     const auto found = by_name_.find(file_name);
     if (found == by_name_.end()) return std::nullopt;
     const std::size_t k = found->second;
-    if (input_.sources[k].empty()) return SpectrumFileText(input_.spectra[k]);
-    std::ifstream file(input_.sources[k], std::ios::binary);
+    const std::filesystem::path source = input_.VerbatimSource(k);
+    if (source.empty()) return SpectrumFileText(input_.spectra[k]);
+    std::ifstream file(source, std::ios::binary);
     if (!file) return std::nullopt;
     return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }

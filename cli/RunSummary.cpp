@@ -48,6 +48,7 @@ void RunSummary::AddClusters(const std::vector<CSpectrum>& spectra, const Cluste
         largest_cluster = std::max(largest_cluster, size);
         if (size < 2) continue;
         ++multi_clusters;
+        clustered_spectra += size;
         if (consensus_type == CONSENSUS_SPECTRA || consensus_type == CONSENSUS_SPECTRA_AND_REPRESENTATIVES) {
             names.insert(ConsensusFileName(spectra, walks[cluster]));
         }
@@ -70,27 +71,37 @@ void RunSummary::AddPairs(size_t listed, const std::filesystem::path& mass_diffe
 }
 
 void RunSummary::Print() const {
-    std::printf("speclink %s: %zu spectra in %.2f s (reading %.2f s, %s %.2f s)\n", command.c_str(), spectra, seconds,
-                reading_seconds, clustering ? "clustering" : "searching", engine_seconds);
-    for (const InputFileReport& file : files) std::printf("  %s\n", DescribeRead(file).c_str());
     if (clustering) {
-        std::printf("  clusters: %zu, of which %zu with two or more spectra (largest %zu) and %zu single spectra\n",
-                    clusters, multi_clusters, largest_cluster, clusters - multi_clusters);
+        std::printf("speclink %s: %zu spectra in %zu clusters; %.1f%% clustered (in clusters of two or more), "
+                    "largest cluster %zu\n",
+                    command.c_str(), spectra, clusters,
+                    spectra > 0 ? 100.0 * static_cast<double>(clustered_spectra) / static_cast<double>(spectra) : 0.0,
+                    largest_cluster);
         if (consensus_files < multi_clusters && consensus_files > 0) {
-            std::printf("  warning: %zu consensus spectra share a file name with another; %zu consensus files remain\n",
+            std::printf("  warning: %zu consensus DTA files were written under the name of another, which they "
+                        "replaced; %zu remain\n",
                         multi_clusters - consensus_files, consensus_files);
         }
     } else {
-        std::printf("  pairs listed: %zu\n", pairs);
+        std::printf("speclink %s: %zu spectra, %zu pairs listed\n", command.c_str(), spectra, pairs);
         if (mass_difference_groups > 0) {
             std::printf("  mass-difference groups: %zu; most frequent (Da, pairs):", mass_difference_groups);
             for (const auto& [mass, count] : top_mass_differences) std::printf(" %s (%s)", mass.c_str(), count.c_str());
             std::printf("\n");
         }
     }
-    std::printf("  result: %s\n", result.string().c_str());
-    std::printf("  files written to %s: %zu (listed in %s)\n", out_directory.string().c_str(), files_written,
+    std::printf("  outputs in %s (%zu files, listed in %s):\n", out_directory.string().c_str(), files_written,
                 OutputDirectory::kManifest);
+    for (const auto& [name, what] : outputs) std::printf("    %-20s %s\n", name.c_str(), what.c_str());
+    std::printf("  inputs:\n");
+    for (const InputFileReport& file : files) std::printf("    %s\n", DescribeRead(file).c_str());
+    if (renamed > 0) {
+        std::printf("  names made unique: %zu records renamed with _2, _3, ... (the same base name in several inputs, "
+                    "or a scan repeated in a file); clusters.tsv gives each its source file and native id\n",
+                    renamed);
+    }
+    std::printf("  time: %.2f s (reading %.2f s, %s %.2f s)\n", seconds, reading_seconds,
+                clustering ? "clustering" : "searching", engine_seconds);
     std::fflush(stdout);
 }
 

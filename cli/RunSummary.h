@@ -20,8 +20,10 @@ struct RunSummary {
     std::vector<InputFileReport> files;
     size_t spectra = 0;
     std::filesystem::path out_directory;
-    std::filesystem::path result;
+    /// The outputs, each with what it holds, in the order shown.
+    std::vector<std::pair<std::string, std::string>> outputs;
     size_t files_written = 0;
+    size_t renamed = 0;  ///< records renamed to keep names unique
     double seconds = 0.0;
     double reading_seconds = 0.0;  ///< of `seconds`, reading the inputs
     double engine_seconds = 0.0;   ///< of `seconds`, the engine's run
@@ -31,6 +33,7 @@ struct RunSummary {
     size_t clusters = 0;
     size_t multi_clusters = 0;     ///< clusters of two or more spectra
     size_t largest_cluster = 0;
+    size_t clustered_spectra = 0;  ///< in clusters of two or more
     size_t consensus_files = 0;    ///< distinct names among the consensus spectra
     // Modification search: the pairs listed and the mass-difference groups.
     size_t pairs = 0;

@@ -60,7 +60,7 @@ CSpectrum FindSpectrum(const std::string& reference) {
     long index = 0;
     bool found = false;
     CSpectrum spectrum;
-    ReadSpectra(path, options, [&](CSpectrum&& record) {
+    ReadSpectra(path, options, [&](CSpectrum&& record, std::string_view) {
         ++index;
         if (found) return;
         const bool match = wanted_scan >= 0 ? record.scan == wanted_scan

@@ -40,6 +40,7 @@ int RunSpeclink(int argc, const char* const* argv) {
     AddParamsCommand(app);
     AddScoreCommand(app);
     AddSimulateCommand(app);
+    AddEvaluateCommand(app);
 
     // A standard output that failed in an earlier call in this process does not count here.
     std::clearerr(stdout);

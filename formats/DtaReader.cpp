@@ -25,6 +25,7 @@ void ReadDta(ByteInput& input, RecordEmitter& emitter) {
 
     SourceSpectrum spectrum;
     spectrum.file_name = FileNameOf(input.path());
+    spectrum.native_id = spectrum.file_name;
     spectrum.scan = ScanFromTitle(InputBaseName(input.path())).value_or(0);
     bool header = false;
     bool blank_seen = false;

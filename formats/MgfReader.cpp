@@ -72,6 +72,7 @@ struct MgfChunk {
 struct ParsedChunk {
     ReadResult counted;
     std::vector<CSpectrum> records;
+    std::vector<std::string> native_ids;
     std::exception_ptr error;
 };
 
@@ -170,6 +171,7 @@ private:
             has_charge_ = true;
         } else if (EqualsIgnoreCase(key, "TITLE")) {
             spectrum_.title = std::string(value);
+            spectrum_.native_id = spectrum_.title;
         } else if (EqualsIgnoreCase(key, "RTINSECONDS")) {
             const size_t dash = value.find('-', 1);
             const std::optional<double> seconds = ParseDouble(Trim(value.substr(0, dash)));
@@ -201,7 +203,10 @@ private:
 // Parses the spectra of a chunk and makes their records, counted apart from the file's.
 ParsedChunk ParseChunk(const std::string& path, const MgfChunk& chunk, const RecordEmitter& emitter) {
     ParsedChunk parsed;
-    const SpectrumSink keep = [&parsed](CSpectrum&& record) { parsed.records.push_back(std::move(record)); };
+    const SpectrumSink keep = [&parsed](CSpectrum&& record, std::string_view native_id) {
+        parsed.records.push_back(std::move(record));
+        parsed.native_ids.emplace_back(native_id);
+    };
     RecordEmitter chunk_emitter = emitter.Redirected(parsed.counted, keep);
     try {
         for (const SpectrumLines& spectrum : chunk.spectra) {
@@ -338,7 +343,7 @@ private:
     }
 
     void HandOn(ParsedChunk parsed) {
-        emitter_.Forward(parsed.counted, std::move(parsed.records));
+        emitter_.Forward(parsed.counted, std::move(parsed.records), parsed.native_ids);
         if (parsed.error) {
             // Workers still parsing later chunks finish before the error leaves.
             pending_.clear();

@@ -14,7 +14,9 @@ void RequireOneLine(const std::string& text, const char* what) {
 
 }  // namespace
 
-void MgfWriter::Write(const CSpectrum& spectrum) {
+void MgfWriter::Write(const CSpectrum& spectrum) { file_.Write(MgfEntry(spectrum)); }
+
+std::string MgfEntry(const CSpectrum& spectrum) {
     RequireOneLine(spectrum.title, "title");
     RequireOneLine(spectrum.peptide, "peptide");
     std::string text = "BEGIN IONS\n";
@@ -29,7 +31,7 @@ void MgfWriter::Write(const CSpectrum& spectrum) {
     if (!spectrum.peptide.empty()) text += "SEQ=" + spectrum.peptide + "\n";
     for (const Peak& peak : spectrum.peaks) text += Lossless(peak.mz) + " " + Lossless(peak.intensity) + "\n";
     text += "END IONS\n\n";
-    file_.Write(text);
+    return text;
 }
 
 }  // namespace speclink

@@ -19,6 +19,9 @@ namespace speclink {
 /// Numbers are written in the shortest form that reads back as the same double, so MgfReader
 /// gives back the same values. Titles and peptides must not contain line breaks
 /// (std::invalid_argument).
+/// The MGF entry MgfWriter writes for `spectrum`.
+std::string MgfEntry(const CSpectrum& spectrum);
+
 class MgfWriter {
 public:
     explicit MgfWriter(std::string path) : file_(std::move(path)) {}

@@ -63,6 +63,7 @@ private:
         if (in_spectrum_) emitter_.Emit(std::move(spectrum_));
         spectrum_ = SourceSpectrum{};
         spectrum_.scan = *first;
+        spectrum_.native_id = std::string(fields[1]);
         spectrum_.precursor_mz = mz;
         in_spectrum_ = true;
     }

@@ -146,6 +146,7 @@ private:
         spectrum_.emplace();
         ++position_;
         spectrum_->id = std::string(attributes.Get("id").value_or(""));
+        spectrum_->spectrum.native_id = spectrum_->id;
         spectrum_->index_text = std::string(attributes.Get("index").value_or(std::to_string(position_ - 1)));
         spectrum_->default_length = Count(attributes.Get("defaultArrayLength").value_or("0"), "defaultArrayLength");
         if (const std::optional<int> scan = ScanFromNativeId(spectrum_->id)) {

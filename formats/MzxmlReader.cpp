@@ -113,6 +113,7 @@ private:
     void StartScan(const XmlAttributes& attributes) {
         ScanState scan;
         scan.spectrum.scan = WholeAttribute(attributes, "num", "<scan>: ");
+        scan.spectrum.native_id = std::string(Trim(*attributes.Get("num")));
         scans_.push_back(std::move(scan));
         ScanState& state = scans_.back();
         state.spectrum.ms_level =

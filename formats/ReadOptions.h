@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 namespace speclink {
@@ -17,6 +18,9 @@ struct ReadOptions {
     /// Threads that parse the spectra of MGF files while the file is read; 1 parses them on
     /// the caller's thread. Records, counts and errors are the same for every count.
     int threads = 1;
+    /// Records of multi-spectrum files are named "base.scan.scan.charge.dta" with this base;
+    /// empty: the file's name without directory and extensions.
+    std::string base_name;
 };
 
 }  // namespace speclink

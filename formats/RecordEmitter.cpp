@@ -81,13 +81,14 @@ void RecordEmitter::Emit(SourceSpectrum&& spectrum) {
         record.peaks = i + 1 == precursors.size() ? std::move(spectrum.peaks) : spectrum.peaks;
         ++result_.records;
         if (assigned) ++result_.assigned_charge_records;
-        sink_(std::move(record));
+        sink_(std::move(record), spectrum.native_id);
     }
 }
 
-void RecordEmitter::Forward(const ReadResult& counted, std::vector<CSpectrum>&& records) {
+void RecordEmitter::Forward(const ReadResult& counted, std::vector<CSpectrum>&& records,
+                            const std::vector<std::string>& native_ids) {
     result_ += counted;
-    for (CSpectrum& record : records) sink_(std::move(record));
+    for (std::size_t k = 0; k < records.size(); ++k) sink_(std::move(records[k]), native_ids[k]);
 }
 
 }  // namespace speclink

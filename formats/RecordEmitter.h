@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "speclink/library/data/Spectrum.h"
@@ -11,8 +12,9 @@
 
 namespace speclink {
 
-/// Receives the records read, one at a time.
-using SpectrumSink = std::function<void(CSpectrum&&)>;
+/// Receives the records read, one at a time, each with the native id of its spectrum (the
+/// id as its file writes it; the view is valid for the call).
+using SpectrumSink = std::function<void(CSpectrum&&, std::string_view native_id)>;
 
 /// Turns the spectra a reader finds into records for the caller, applying the rules every
 /// format shares, and counts them. In this order, a spectrum is skipped and counted when
@@ -39,8 +41,9 @@ public:
         return RecordEmitter(base_name_, options_, result, sink);
     }
 
-    /// Counts what a redirected emitter counted and hands its records on, in order.
-    void Forward(const ReadResult& counted, std::vector<CSpectrum>&& records);
+    /// Counts what a redirected emitter counted and hands its records on, in order, with
+    /// their native ids.
+    void Forward(const ReadResult& counted, std::vector<CSpectrum>&& records, const std::vector<std::string>& native_ids);
 
     const ReadOptions& options() const { return options_; }
 

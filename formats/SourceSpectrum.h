@@ -14,6 +14,9 @@ struct SourceSpectrum {
     int ms_level = 2;
     int32_t scan = 0;  ///< scan number the file gives, or the 1-based position
     std::string title;
+    /// The spectrum's id as its file writes it: mzML id, mzXML num, MGF TITLE, MS2 S scan,
+    /// DTA file name.
+    std::string native_id;
     std::optional<double> precursor_mz;  ///< precursor m/z (Th), when the file gives one
     double precursor_intensity = 0.0;
     double retention_time = 0.0;  ///< seconds

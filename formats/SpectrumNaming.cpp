@@ -64,19 +64,20 @@ std::string RecordFileName(const std::string& base, int scan, int charge) {
 }
 
 std::optional<int> ScanFromNativeId(std::string_view id) {
-    for (const std::string_view field : SplitFields(id)) {
-        if (field.starts_with("scan=")) return ParseInt(field.substr(5));
+    static constexpr std::array<std::string_view, 4> kKeys = {"scan=", "scanId=", "spectrum=", "index="};
+    for (const std::string_view key : kKeys) {
+        for (size_t at = id.find(key); at != std::string_view::npos; at = id.find(key, at + 1)) {
+            if (at > 0 && IsAlphanumeric(id[at - 1])) continue;
+            size_t end = at + key.size();
+            while (end < id.size() && id[end] >= '0' && id[end] <= '9') ++end;
+            if (const auto scan = ParseInt(id.substr(at + key.size(), end - at - key.size()))) return scan;
+        }
     }
     return std::nullopt;
 }
 
 std::optional<int> ScanFromTitle(std::string_view title) {
-    const size_t key = title.find("scan=");
-    if (key != std::string_view::npos && (key == 0 || !IsAlphanumeric(title[key - 1]))) {
-        size_t end = key + 5;
-        while (end < title.size() && title[end] >= '0' && title[end] <= '9') ++end;
-        if (const auto scan = ParseInt(title.substr(key + 5, end - key - 5))) return scan;
-    }
+    if (const auto scan = ScanFromNativeId(title)) return scan;
     std::string_view name = title.substr(0, title.find(' '));
     if (EndsWithIgnoreCase(name, ".dta")) name.remove_suffix(4);
     const std::vector<std::string_view> parts = SplitDots(name);

@@ -18,13 +18,15 @@ std::string FileNameOf(const std::string& path);
 /// consensus files named after it carry the scan.
 std::string RecordFileName(const std::string& base, int scan, int charge);
 
-/// Scan number named by an mzML native id such as "controllerType=0 controllerNumber=1 scan=7"
-/// or "scan=7".
+/// Scan number named by a native id: the number of its first "scan=", "scanId=", "spectrum="
+/// or "index=" field, as in "controllerType=0 controllerNumber=1 scan=7", "spectrum=3538" or
+/// "index=12"; also inside text that quotes such an id (a field starts the text or follows a
+/// character that is neither a letter nor a digit).
 std::optional<int> ScanFromNativeId(std::string_view id);
 
-/// Scan number a spectrum title carries: a "scan=N" field (as in titles that quote the native
-/// id), else the first number of a "name.first.last.charge" or "name.first.last.charge.dta"
-/// title.
+/// Scan number a spectrum title carries: a native-id field (ScanFromNativeId, as in titles
+/// that quote the native id), else the first number of a "name.first.last.charge" or
+/// "name.first.last.charge.dta" title.
 std::optional<int> ScanFromTitle(std::string_view title);
 
 }  // namespace speclink

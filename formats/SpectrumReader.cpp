@@ -51,7 +51,7 @@ void ReadFile(const std::string& path, ProgressCounter& progress, const ReadOpti
     if (head.find_first_not_of(" \t\r\n") == std::string_view::npos) throw FormatError(path, "", "empty file");
     const std::optional<SpectrumFormat> format = DetectFormat(head, path);
     if (!format) throw FormatError(path, "", "cannot tell the spectrum format (expected mzML, mzXML, MGF, MS2 or DTA)");
-    RecordEmitter emitter(InputBaseName(path), options, result, sink);
+    RecordEmitter emitter(options.base_name.empty() ? InputBaseName(path) : options.base_name, options, result, sink);
     switch (*format) {
         case SpectrumFormat::kMgf:
             ReadMgf(input, emitter);
@@ -103,7 +103,7 @@ ReadResult ReadSpectra(const std::string& path, const ReadOptions& options, cons
 std::vector<CSpectrum> ReadAllSpectra(const std::string& path, const ReadOptions& options, ReadResult* result) {
     std::vector<CSpectrum> spectra;
     const ReadResult read =
-        ReadSpectra(path, options, [&](CSpectrum&& spectrum) { spectra.push_back(std::move(spectrum)); });
+        ReadSpectra(path, options, [&](CSpectrum&& spectrum, std::string_view) { spectra.push_back(std::move(spectrum)); });
     if (result != nullptr) *result = read;
     return spectra;
 }

@@ -20,7 +20,7 @@ int main(int argc, char** argv) {
     uint64_t peaks = 0;
     size_t largest = 0;
     try {
-        const speclink::ReadResult result = speclink::ReadSpectra(paths, {}, [&](speclink::CSpectrum&& spectrum) {
+        const speclink::ReadResult result = speclink::ReadSpectra(paths, {}, [&](speclink::CSpectrum&& spectrum, std::string_view) {
             peaks += spectrum.peaks.size();
             largest = std::max(largest, spectrum.peaks.size());
         });

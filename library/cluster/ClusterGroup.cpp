@@ -14,9 +14,9 @@ void CHierarchicalCluster::ClusterGroup(const std::vector<CSpectrum>& group, Clu
                                         CPeakSelect* peak_select) const {
     if (similarity != nullptr) UseMethodAtHalfDalton(*similarity, SIMILAR_DOT_PRODUCT);
     ClusterLinkList group_links(group.size());
-    GroupScheduler scheduler(group, {PrecursorGroup{0, group.size(), true}}, ScaleThreshold(threshold), similarity, peak_select, threads,
-                             group_links);
-    const RepresentativeList& chosen = scheduler.Wait(0);
+    GroupScheduler scheduler(group, {PrecursorGroup{0, group.size(), true}}, {ScaleThreshold(threshold)}, similarity,
+                             peak_select, threads, {&group_links});
+    const RepresentativeList& chosen = scheduler.Wait(0).front();
     representatives.insert(representatives.end(), chosen.begin(), chosen.end());
     links.insert(links.end(), group_links.begin(), group_links.end());
 }

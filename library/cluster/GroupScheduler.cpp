@@ -39,14 +39,14 @@ void ScoreRows(std::span<const CSpectrum> members, const PreparedPeakLists& prep
 }  // namespace
 
 GroupScheduler::GroupScheduler(std::span<const CSpectrum> spectra, std::vector<PrecursorGroup> groups,
-                               ScaledScore threshold, const CSimilarity* similarity,
-                               const CPeakSelect* peak_select, int32_t threads, ClusterLinkList& links)
+                               std::vector<ScaledScore> thresholds, const CSimilarity* similarity,
+                               const CPeakSelect* peak_select, int32_t threads, std::vector<ClusterLinkList*> links)
     : spectra_(spectra),
       groups_(std::move(groups)),
-      threshold_(threshold),
+      thresholds_(std::move(thresholds)),
       similarity_(similarity != nullptr ? std::optional<CSimilarity>(*similarity) : std::nullopt),
       peak_select_(peak_select),
-      links_(links),
+      links_(std::move(links)),
       tasks_(groups_.size()),
       caller_scorer_(MakeScorer()) {
     const std::size_t thread_count = threads > 1 ? static_cast<std::size_t>(threads) : 1;
@@ -153,21 +153,26 @@ bool GroupScheduler::Prepare(Task& task, const PrecursorGroup& group) {
 }
 
 void GroupScheduler::Finish(Task& task, const PrecursorGroup& group) {
-    ClusterLinkList local;
-    local.reserve(group.size);
-    for (std::size_t k = 0; k < group.size; ++k) local.push_back({static_cast<int32_t>(k), -1});
-    BuildSingleLinkageChains(task.scores, threshold_, local);
-    PickRepresentatives(task.scores, local, task.representatives);
-
-    // Shift the group's local positions to positions in the whole list.
+    // The scores are shared by every threshold: only the merge and the representatives are
+    // made once per threshold.
     const auto offset = static_cast<int32_t>(group.start);
-    for (std::size_t k = 0; k < group.size; ++k) {
-        ClusterLink link = local[k];
-        link.cluster += offset;
-        if (link.next >= 0) link.next += offset;
-        links_[group.start + k] = link;
+    task.representatives.assign(thresholds_.size(), {});
+    for (std::size_t t = 0; t < thresholds_.size(); ++t) {
+        ClusterLinkList local;
+        local.reserve(group.size);
+        for (std::size_t k = 0; k < group.size; ++k) local.push_back({static_cast<int32_t>(k), -1});
+        BuildSingleLinkageChains(task.scores, thresholds_[t], local);
+        PickRepresentatives(task.scores, local, task.representatives[t]);
+        // Shift the group's local positions to positions in the whole list.
+        ClusterLinkList& links = *links_[t];
+        for (std::size_t k = 0; k < group.size; ++k) {
+            ClusterLink link = local[k];
+            link.cluster += offset;
+            if (link.next >= 0) link.next += offset;
+            links[group.start + k] = link;
+        }
+        for (int32_t& representative : task.representatives[t]) representative += offset;
     }
-    for (int32_t& representative : task.representatives) representative += offset;
 
     task.prepared.reset();
     ScoreTriangle().swap(task.scores);
@@ -187,7 +192,7 @@ void GroupScheduler::RethrowFailure() {
     std::rethrow_exception(failure_);
 }
 
-const RepresentativeList& GroupScheduler::Wait(std::size_t index) {
+const std::vector<RepresentativeList>& GroupScheduler::Wait(std::size_t index) {
     Task& task = tasks_[index];
     for (;;) {
         const int state = task.state.load();

@@ -35,19 +35,22 @@ class CSimilarity;
 /// With `threads` <= 1 no thread is started: Wait does each group's work itself, in order.
 class GroupScheduler {
 public:
-    /// `links` must hold an entry for every position covered by `groups`.
-    GroupScheduler(std::span<const CSpectrum> spectra, std::vector<PrecursorGroup> groups, ScaledScore threshold,
-                   const CSimilarity* similarity, const CPeakSelect* peak_select, int32_t threads,
-                   ClusterLinkList& links);
+    /// Clusters at every threshold of `thresholds` from one set of pair scores; the links
+    /// at thresholds[t] go into *links[t], which must hold an entry for every position
+    /// covered by `groups`.
+    GroupScheduler(std::span<const CSpectrum> spectra, std::vector<PrecursorGroup> groups,
+                   std::vector<ScaledScore> thresholds, const CSimilarity* similarity, const CPeakSelect* peak_select,
+                   int32_t threads, std::vector<ClusterLinkList*> links);
     GroupScheduler(const GroupScheduler&) = delete;
     GroupScheduler& operator=(const GroupScheduler&) = delete;
     /// Lets the workers end their current unit and joins them.
     ~GroupScheduler();
 
     /// Waits until group `index` is clustered, doing pending units meanwhile, and returns
-    /// its representatives as positions in the whole list. Its links (whole-list positions)
-    /// are then in place. Rethrows the exception of any unit that failed.
-    const RepresentativeList& Wait(std::size_t index);
+    /// its representatives at each threshold as positions in the whole list. Its links
+    /// (whole-list positions) are then in place. Rethrows the exception of any unit that
+    /// failed.
+    const std::vector<RepresentativeList>& Wait(std::size_t index);
 
 private:
     enum State : int { kPending, kPreparing, kReady, kDone, kFailed };
@@ -64,7 +67,7 @@ private:
         std::atomic<std::size_t> units_left{0};
         std::unique_ptr<PreparedPeakLists> prepared;
         ScoreTriangle scores;
-        RepresentativeList representatives;
+        std::vector<RepresentativeList> representatives;  ///< per threshold
     };
 
     void PlanUnits(std::size_t threads);
@@ -82,10 +85,10 @@ private:
 
     std::span<const CSpectrum> spectra_;
     std::vector<PrecursorGroup> groups_;
-    ScaledScore threshold_;
+    std::vector<ScaledScore> thresholds_;
     std::optional<CSimilarity> similarity_;
     const CPeakSelect* peak_select_;
-    ClusterLinkList& links_;
+    std::vector<ClusterLinkList*> links_;
 
     std::vector<Task> tasks_;
     std::vector<Unit> units_;

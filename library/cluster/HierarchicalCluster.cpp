@@ -58,33 +58,51 @@ void CHierarchicalCluster::Run(const std::vector<CSpectrum>& spectra, CSimilarit
 Clustering CHierarchicalCluster::ClusterSpectra(const std::vector<CSpectrum>& spectra, CSimilarity* similarity,
                                                 CPeakSelect* peak_select,
                                                 const std::function<void(std::size_t)>& progress) const {
+    const double at[] = {threshold};
+    std::vector<Clustering> clustering = ClusterSpectraAt(spectra, similarity, peak_select, at, progress);
+    return std::move(clustering.front());
+}
+
+std::vector<Clustering> CHierarchicalCluster::ClusterSpectraAt(const std::vector<CSpectrum>& spectra,
+                                                               CSimilarity* similarity, CPeakSelect* peak_select,
+                                                               std::span<const double> thresholds,
+                                                               const std::function<void(std::size_t)>& progress) const {
     // Every group is scored this way; the scorer keeps the settings after the run.
     if (similarity != nullptr) UseMethodAtHalfDalton(*similarity, SIMILAR_DOT_PRODUCT);
 
-    Clustering clustering;
-    clustering.groups = SweepPrecursorGroups(spectra, precursor_ion_tol, precursor_ion_tol_type);
+    const std::vector<PrecursorGroup> groups = SweepPrecursorGroups(spectra, precursor_ion_tol, precursor_ion_tol_type);
     std::vector<PrecursorGroup> clustered;
-    for (const PrecursorGroup& group : clustering.groups) {
+    for (const PrecursorGroup& group : groups) {
         if (group.clustered) clustered.push_back(group);
+    }
+    std::vector<Clustering> result(thresholds.size());
+    std::vector<ScaledScore> scaled;
+    std::vector<ClusterLinkList*> links;
+    for (std::size_t t = 0; t < thresholds.size(); ++t) {
+        result[t].groups = groups;
+        result[t].links.resize(spectra.size());
+        scaled.push_back(ScaleThreshold(thresholds[t]));
+        links.push_back(&result[t].links);
     }
     // Each group writes the links of its own positions; the caller's thread writes those of
     // single spectra and collects the representatives in list order while the groups are
     // clustered.
-    clustering.links.resize(spectra.size());
-    GroupScheduler scheduler(spectra, std::move(clustered), ScaleThreshold(threshold), similarity, peak_select,
-                             threads, clustering.links);
+    GroupScheduler scheduler(spectra, std::move(clustered), std::move(scaled), similarity, peak_select, threads,
+                             std::move(links));
     std::size_t next_clustered = 0;
-    for (const PrecursorGroup& group : clustering.groups) {
+    for (const PrecursorGroup& group : groups) {
         // The sweep closes a group on reaching the spectrum after it.
         if (progress) progress(std::min(group.start + group.size + 1, spectra.size()));
         if (group.clustered) {
-            const RepresentativeList& chosen = scheduler.Wait(next_clustered++);
-            clustering.representatives.insert(clustering.representatives.end(), chosen.begin(), chosen.end());
+            const std::vector<RepresentativeList>& chosen = scheduler.Wait(next_clustered++);
+            for (std::size_t t = 0; t < result.size(); ++t) {
+                result[t].representatives.insert(result[t].representatives.end(), chosen[t].begin(), chosen[t].end());
+            }
         } else {
-            clustering.links[group.start] = {static_cast<int32_t>(group.start), -1};
+            for (Clustering& clustering : result) clustering.links[group.start] = {static_cast<int32_t>(group.start), -1};
         }
     }
-    return clustering;
+    return result;
 }
 
 void CHierarchicalCluster::WriteClustering(const std::vector<CSpectrum>& spectra,

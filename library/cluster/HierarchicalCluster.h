@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -69,6 +70,12 @@ public:
     Clustering ClusterSpectra(const std::vector<CSpectrum>& spectra, CSimilarity* similarity,
                               CPeakSelect* peak_select,
                               const std::function<void(std::size_t passed)>& progress = {}) const;
+
+    /// ClusterSpectra at each of `thresholds` in place of `threshold`, from one set of pair
+    /// scores: a clustering per threshold, in the same order.
+    std::vector<Clustering> ClusterSpectraAt(const std::vector<CSpectrum>& spectra, CSimilarity* similarity,
+                                             CPeakSelect* peak_select, std::span<const double> thresholds,
+                                             const std::function<void(std::size_t passed)>& progress = {}) const;
 
     /// What Run does with a finished clustering: copies the files of the spectra that stood
     /// alone in a group closed during the sweep, prints "Clustering done!" and hands the

@@ -113,21 +113,22 @@ private:
     void (*previous_handler_)(int) = SIG_DFL;
 };
 
-// The cluster result file is cut short at the limit; the engine does not notice, the command
-// does by its last line, and nothing is moved into the output directory.
+// The pair list is cut short at the limit; the engine does not notice, the command does by
+// its last line, and nothing is moved into the output directory.
 TEST(Fault, ResultFileCutShortIsNoticed) {
     const TempDir dir;
     WriteFile(dir / "many.mgf", ManySpectra(600));
     CommandOutcome outcome;
     {
-        // 600 lines of about 30 bytes do not fit in 8 KiB; every other file does.
+        // Thousands of pair lines do not fit in 8 KiB.
         const FileSizeLimit limit(8192);
-        outcome = RunCommand({"cluster", dir / "many.mgf", "-o", dir / "out", "--consensus-type", "1"});
+        outcome = RunCommand({"modsearch", dir / "many.mgf", "-o", dir / "out", "--threshold", "0"});
     }
     EXPECT_EQ(outcome.code, EXIT_OUTPUT) << outcome.err;
-    EXPECT_TRUE(Contains(outcome.err, "(device full or file size limit?)")) << outcome.err;
-    EXPECT_TRUE(Contains(outcome.err, "clusters.csv")) << outcome.err;
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path() / "out"), fs::directory_iterator()), 0);
+    EXPECT_TRUE(Contains(outcome.err, "pairs.csv ends in the middle of a line: the write was cut short (device full "
+                                      "or file size limit?)"))
+        << outcome.err;
+    EXPECT_FALSE(fs::exists(dir.path() / "out" / "pairs.csv"));
 }
 
 // A parameter file cut short is noticed, and no file stands under the name.

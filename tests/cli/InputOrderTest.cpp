@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <random>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -21,7 +20,7 @@ InputSpectra RandomInput(std::mt19937_64& random, size_t count) {
         record.precursor_mass = 800.0 + static_cast<double>(random() % 7);
         record.file_name = "r." + std::to_string(k) + "." + std::to_string(k) + ".2.dta";
         input.spectra.push_back(std::move(record));
-        input.sources.push_back(k % 3 == 0 ? std::filesystem::path("in/" + std::to_string(k)) : std::filesystem::path());
+        input.origins.push_back({static_cast<uint32_t>(k % 3), "id " + std::to_string(k)});
     }
     return input;
 }
@@ -42,25 +41,26 @@ TEST(OrderForClustering, SortsByChargeThenMassAndKeepsTheInputOrderOfEqualRecord
         ASSERT_EQ(input.spectra.size(), count);
         for (size_t k = 0; k < count; ++k) {
             EXPECT_EQ(input.spectra[k].file_name, original.spectra[expected[k]].file_name) << count << ": " << k;
-            EXPECT_EQ(input.sources[k], original.sources[expected[k]]) << count << ": " << k;
+            EXPECT_EQ(input.origins[k].native_id, original.origins[expected[k]].native_id) << count << ": " << k;
         }
     }
 }
 
-TEST(RequireUniqueNames, NamesTheFirstTwoRecordsThatShareAName) {
-    std::mt19937_64 random(6);
-    InputSpectra input = RandomInput(random, 10);
-    EXPECT_NO_THROW(RequireUniqueNames(input));
-    input.spectra[7].file_name = input.spectra[2].file_name;
-    input.spectra[9].file_name = input.spectra[0].file_name;
-    try {
-        RequireUniqueNames(input);
-        ADD_FAILURE() << "two records of one name were accepted";
-    } catch (const std::runtime_error& error) {
-        EXPECT_EQ(std::string(error.what()),
-                  "two spectra are both named 'r.2.2.2.dta' (records 3 and 8); their output files would overwrite "
-                  "each other. Rename one input file.");
+// Names taken before get the first free suffix after the part before their first dot.
+TEST(MakeNamesUnique, SuffixesTakenNamesAndCountsThem) {
+    InputSpectra input;
+    for (const char* name : {"run.7.7.2.dta", "run.7.7.2.dta", "run_2.7.7.2.dta", "run.7.7.2.dta", "plain", "plain",
+                             "run.8.8.2.dta"}) {
+        input.spectra.push_back(CSpectrum());
+        input.spectra.back().file_name = name;
     }
+    MakeNamesUnique(input);
+    std::vector<std::string> names;
+    for (const CSpectrum& spectrum : input.spectra) names.push_back(spectrum.file_name);
+    // The third name was taken by the renamed second: it becomes "run_2_2...".
+    EXPECT_EQ(names, (std::vector<std::string>{"run.7.7.2.dta", "run_2.7.7.2.dta", "run_2_2.7.7.2.dta", "run_3.7.7.2.dta",
+                                               "plain", "plain_2", "run.8.8.2.dta"}));
+    EXPECT_EQ(input.renamed, 4u);
 }
 
 }  // namespace

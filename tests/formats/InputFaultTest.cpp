@@ -26,7 +26,7 @@ TEST(InputFault, DtaFileVanishingDuringTheRun) {
     options.progress = [&](uint64_t, uint64_t) { fs::remove(dir.path() / "dta" / "b.2.2.2.dta"); };
     size_t records = 0;
     try {
-        ReadSpectra(dir / "dta", options, [&](CSpectrum&&) { ++records; });
+        ReadSpectra(dir / "dta", options, [&](CSpectrum&&, std::string_view) { ++records; });
         ADD_FAILURE() << "the vanished file went unnoticed";
     } catch (const std::system_error& error) {
         EXPECT_NE(std::string(error.what()).find("cannot open " + (dir.path() / "dta" / "b.2.2.2.dta").string()),

@@ -74,7 +74,7 @@ TEST(SpectrumReader, ReadsSeveralFilesAsOneRunAndReportsProgress) {
     options.progress = [&](uint64_t done, uint64_t all) { calls.emplace_back(done, all); };
     std::vector<std::string> names;
     const ReadResult result = ReadSpectra({dir / "a.mgf", dir / "b.ms2", dir / "c.mgf.gz"}, options,
-                                          [&](CSpectrum&& s) { names.push_back(s.file_name); });
+                                          [&](CSpectrum&& s, std::string_view) { names.push_back(s.file_name); });
     EXPECT_EQ(names, (std::vector<std::string>{"a.3.3.2.dta", "b.1.1.2.dta", "c.3.3.2.dta"}));
     EXPECT_EQ(result.files, 3u);
     EXPECT_EQ(result.records, 3u);

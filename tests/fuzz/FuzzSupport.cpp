@@ -50,7 +50,7 @@ void ReadChecked(const std::string& path, Reader reader) {
     options.assign_charges = {2, 3};
     ReadResult result;
     uint64_t records = 0;
-    const SpectrumSink sink = [&](CSpectrum&& spectrum) {
+    const SpectrumSink sink = [&](CSpectrum&& spectrum, std::string_view) {
         ++records;
         Require(spectrum.charge >= 1, "record charge below 1");
         Require(std::isfinite(spectrum.precursor_mass) && spectrum.precursor_mass > 0.0,

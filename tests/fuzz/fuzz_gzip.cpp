@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     uint64_t records = 0;
     try {
         const speclink::ReadResult result =
-            speclink::ReadSpectra(path, options, [&](speclink::CSpectrum&&) { ++records; });
+            speclink::ReadSpectra(path, options, [&](speclink::CSpectrum&&, std::string_view) { ++records; });
         Require(result.records == records, "record count differs from the records handed out");
         Require(result.files == 1, "one file read");
     } catch (const speclink::FormatError&) {
