@@ -184,6 +184,36 @@ TEST(ThreadedClusterGroupTest, OtherScoringOperationsAndNoScorerGiveThePlainResu
     }
 }
 
+// A threshold sweep from one set of scores gives, at every threshold, the clustering of a
+// run at that threshold alone.
+TEST(ThresholdSweep, EqualsSeparateRunsAtEachThreshold) {
+    GroupMaker maker(29);
+    CPeakSelect peak_select(PEAK_SELECT_PART_THEN_WHOLE_TOP, 50, 5, 100);
+    const std::vector<double> thresholds = {0.6, 0.0, 0.35, 0.5, 0.8, 0.95};
+    for (int round = 0; round < 40; ++round) {
+        std::vector<CSpectrum> spectra;
+        double mass = 900.0;
+        while (spectra.size() < 60) {
+            mass += 0.2 + 0.01 * static_cast<double>(maker.random()() % 50);
+            for (CSpectrum& spectrum : maker.Group(1 + maker.random()() % 15, round % 3 == 0)) {
+                spectrum.precursor_mass = mass + 0.001 * static_cast<double>(maker.random()() % 30);
+                spectra.push_back(std::move(spectrum));
+            }
+        }
+        CHierarchicalCluster engine(nullptr, nullptr, 0.05, TOLERANCE_DA, 0.6);
+        engine.threads = 1 + round % 3;
+        CSimilarity similarity(SIMILAR_DOT_PRODUCT, 0.5, TOLERANCE_DA);
+        const std::vector<Clustering> swept = engine.ClusterSpectraAt(spectra, &similarity, &peak_select, thresholds);
+        ASSERT_EQ(swept.size(), thresholds.size());
+        for (std::size_t t = 0; t < thresholds.size(); ++t) {
+            engine.threshold = thresholds[t];
+            const Clustering alone = engine.ClusterSpectra(spectra, &similarity, &peak_select);
+            ASSERT_EQ(swept[t].links, alone.links) << "round " << round << ", threshold " << thresholds[t];
+            ASSERT_EQ(swept[t].representatives, alone.representatives) << "round " << round;
+        }
+    }
+}
+
 // Whole runs over spectrum lists with files: every output byte for byte against the plain
 // sequential run.
 class ThreadedRunTest : public ::testing::Test {
