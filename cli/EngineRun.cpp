@@ -8,6 +8,9 @@
 #include <system_error>
 
 #include "speclink/cli/ClusterOutputs.h"
+#include "speclink/cli/OffsetReport.h"
+#include "speclink/formats/UnimodReader.h"
+#include "speclink/library/modification/MassOffsetProfile.h"
 #include "speclink/cli/CommandErrors.h"
 #include "speclink/cli/InputSpectra.h"
 #include "speclink/cli/InputSpectrumFiles.h"
@@ -39,6 +42,11 @@ constexpr const char* kMassDifferences = "temp.temp";
 constexpr const char* kClusterTable = "clusters.tsv";
 constexpr const char* kConsensusMgf = "consensus.mgf";
 constexpr const char* kRepresentativesMgf = "representatives.mgf";
+constexpr const char* kOffsetTable = "offsets.tsv";
+constexpr const char* kOffsetPlot = "offsets.svg";
+constexpr const char* kReport = "report.html";
+// Offsets named in the plot.
+constexpr std::size_t kLabelledOffsets = 10;
 
 double SecondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -110,6 +118,11 @@ std::vector<std::string> PlannedNames(const EngineRequest& request, const std::s
         names.push_back(kScoreFile);
         names.push_back(kMassDifferences);
     }
+    if (request.job != kClusterJob && !request.specified_run) {
+        names.push_back(kOffsetTable);
+        names.push_back(kOffsetPlot);
+        names.push_back(kReport);
+    }
     if (request.job == kClusterJob && !request.specified_run) {
         names.push_back(kClusterTable);
         names.push_back(kConsensusMgf);
@@ -151,6 +164,65 @@ Clustering ClusterAndWrite(const EngineRequest& request, const InputSpectra& inp
     return std::move(clusterings.front());
 }
 
+// The Unimod file the profile is named from: the one given, else Debian's when installed;
+// empty when there is none.
+std::string UnimodFile(const EngineRequest& request) {
+    if (!request.modsearch.unimod.empty()) return request.modsearch.unimod;
+    std::error_code ec;
+    return fs::exists(kDebianUnimod, ec) ? kDebianUnimod : "";
+}
+
+// The mass-offset profile of the search's pairs, named from Unimod, as offsets.tsv,
+// offsets.svg and report.html.
+std::vector<NamedOffset> WriteOffsetProfile(const EngineRequest& request, const Settings& settings,
+                                            const std::vector<ListedPair>& pairs, std::size_t spectra,
+                                            const fs::path& staging) {
+    const std::string unimod_path = UnimodFile(request);
+    Unimod unimod;
+    if (!unimod_path.empty()) {
+        try {
+            unimod = ReadUnimod(unimod_path);
+        } catch (const std::system_error& error) {
+            throw InputError(unimod_path + ": " + error.what());
+        }
+    }
+    std::vector<NamedOffset> offsets;
+    for (const MassOffset& offset : PickMassOffsets(pairs, {request.modsearch.offset_width, 2})) {
+        offsets.push_back({offset, AnnotateOffset(offset.apex, unimod.modifications, unimod.residues,
+                                                  request.modsearch.offset_tol)});
+    }
+    WriteOffsetTable(staging / kOffsetTable, offsets);
+    const bool shift_search = request.job == kShiftSearchJob;
+    const double lowest = shift_search ? 6.0 : std::max(0.0, static_cast<double>(settings.lower_mass));
+    const double highest = shift_search ? 200.0 : static_cast<double>(settings.upper_mass);
+    const std::string plot = OffsetPlot(offsets, lowest, highest, kLabelledOffsets);
+    {
+        std::ofstream svg(staging / kOffsetPlot, std::ios::binary);
+        svg << plot;
+        svg.close();
+        if (!svg) throw OutputError("cannot write " + (staging / kOffsetPlot).string());
+    }
+    std::vector<std::pair<std::string, std::string>> shown = {
+        {"command", request.command_line},
+        {"spectra", std::to_string(spectra)},
+        {"pairs listed", std::to_string(pairs.size())},
+        {"method", shift_search ? "Dot Product Mod at the best whole-number shift"
+                                : SimilarMethodNames[settings.similar_method]},
+        {"fragment tolerance", shift_search ? "0.5Da" : FormatTolerance(settings.fragment_ion_tol)},
+        {"threshold", std::to_string(settings.threshold)},
+        {"mass window", std::to_string(static_cast<int>(lowest)) + " to " + std::to_string(static_cast<int>(highest)) + " Da"},
+        {"peak selection", std::to_string(settings.peak_select_method) + " (" + std::to_string(settings.whole_top_peak_num) +
+                               ", " + std::to_string(settings.part_top_peak_num) + " per " +
+                               std::to_string(settings.part_top_peak_per_num) + " Th)"},
+        {"spectrum order", request.keep_order ? "as read" : "charge, then precursor mass, highest first"},
+        {"offset smoothing", std::to_string(request.modsearch.offset_width) + " Da"},
+        {"Unimod", unimod_path.empty() ? "none found: offsets without names" : unimod_path},
+    };
+    for (const std::string& input : request.inputs) shown.push_back({"input", fs::absolute(input).string()});
+    WriteReport(staging / kReport, "speclink " + request.command + ": mass offsets", plot, offsets, shown);
+    return offsets;
+}
+
 }  // namespace
 
 void RunEngine(const EngineRequest& request) {
@@ -190,6 +262,8 @@ void RunEngine(const EngineRequest& request) {
     if (clustering) {
         if (!request.keep_order) OrderForClustering(input);
         RequireGroupsWithin(input, settings, request.max_group_size);
+    } else if (!request.keep_order) {
+        OrderForModificationSearch(input);
     }
 
     // The settings as the run used them name the output directory; the engine itself
@@ -241,8 +315,12 @@ void RunEngine(const EngineRequest& request) {
             request.specified_run ? dynamic_cast<const CHierarchicalCluster&>(*para.engine).last_clustering() : made;
         summary.AddClusters(input.spectra, result, settings.consensus_type);
     } else {
-        summary.AddPairs(dynamic_cast<const CModificationCluster&>(*para.engine).last_pairs().size(),
-                         request.job == kModsearchJob ? out.staging() / kMassDifferences : fs::path());
+        const std::vector<ListedPair>& pairs = dynamic_cast<const CModificationCluster&>(*para.engine).last_pairs();
+        summary.AddPairs(pairs.size(), request.job == kModsearchJob ? out.staging() / kMassDifferences : fs::path());
+        if (!request.specified_run) {
+            summary.offsets = WriteOffsetProfile(request, settings, pairs, input.spectra.size(), out.staging());
+            summary.unimod = UnimodFile(request);
+        }
     }
     summary.files_written = out.Commit();
 
@@ -266,6 +344,12 @@ void RunEngine(const EngineRequest& request) {
     if (request.job == kModsearchJob) {
         outputs.push_back({kScoreFile, "square roots of the pair scores above 0.0001"});
         outputs.push_back({kMassDifferences, "mass differences of the pairs, grouped and counted"});
+    }
+    if (!clustering && !request.specified_run) {
+        outputs.push_back({kOffsetTable, std::to_string(summary.offsets.size()) + " mass offsets, most pairs first" +
+                                             (summary.unimod.empty() ? " (no Unimod file: without names)" : ", named from Unimod")});
+        outputs.push_back({kOffsetPlot, "the offsets plotted"});
+        outputs.push_back({kReport, "plot, offsets and settings on one page"});
     }
     outputs.push_back({kParametersUsed, "the settings used, the inputs and the command line"});
     if (summary.files_written > outputs.size()) {

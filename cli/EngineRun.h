@@ -23,6 +23,13 @@ struct ClusterRequest {
     std::vector<double> sweep;     ///< more thresholds, one extra column each in clusters.tsv
 };
 
+/// What `speclink modsearch` writes besides the pair list: the mass-offset profile.
+struct ModsearchRequest {
+    std::string unimod;           ///< Unimod XML file; empty: Debian's, when installed
+    double offset_width = 0.01;   ///< Da, half width of the smoothing of the mass differences
+    double offset_tol = 0.02;     ///< Da, how far a named modification may lie from an offset
+};
+
 /// A clustering or modification-search run of the command line: which inputs, where the
 /// results go, and how the spectra are read and ordered.
 struct EngineRequest {
@@ -31,12 +38,13 @@ struct EngineRequest {
     std::vector<std::string> inputs;
     std::filesystem::path out_directory;
     std::vector<int> assign_charges;
-    bool keep_order = false;     ///< clustering: sweep in input order instead of by charge and mass
+    bool keep_order = false;     ///< keep the input order instead of the job's own (OrderForClustering, ...)
     bool overwrite = false;      ///< replace the outputs of an earlier run in the output directory
     int threads = 1;             ///< worker threads of the engine; outputs do not depend on it
     /// `speclink run`: the engine's own run, which writes exactly its specified files.
     bool specified_run = false;
     ClusterRequest cluster;
+    ModsearchRequest modsearch;
     std::string command;         ///< the subcommand, shown in the summary
     std::string command_line;    ///< recorded in speclink.params
     /// Clustering: the largest precursor group run; a larger one is refused before any work.

@@ -33,9 +33,12 @@ bool IsDtaName(const std::string& name) { return name.ends_with(".dta") || name.
 
 // `name` with "_<k>" after the part before its first dot.
 std::string WithSuffix(const std::string& name, std::size_t k) {
-    const std::size_t dot = name.find('.');
-    const std::string suffix = "_" + std::to_string(k);
-    return dot == std::string::npos ? name + suffix : name.substr(0, dot) + suffix + name.substr(dot);
+    const std::size_t dot = std::min(name.find('.'), name.size());
+    std::string renamed(name, 0, dot);
+    renamed += '_';
+    renamed += std::to_string(k);
+    renamed.append(name, dot);
+    return renamed;
 }
 
 }  // namespace
@@ -93,7 +96,11 @@ InputSpectra ReadInputs(const std::vector<std::string>& paths, const std::vector
     return input;
 }
 
-void OrderForClustering(InputSpectra& input) {
+namespace {
+
+// Moves the records (and their origins) into the order `before` gives, stable.
+template <typename Before>
+void Order(InputSpectra& input, Before before) {
     // Sorting compact keys keeps the comparisons in cache.
     struct Key {
         int32_t charge;
@@ -105,9 +112,8 @@ void OrderForClustering(InputSpectra& input) {
     for (size_t k = 0; k < input.spectra.size(); ++k) {
         keys.push_back({input.spectra[k].charge, input.spectra[k].precursor_mass, k});
     }
-    std::stable_sort(keys.begin(), keys.end(), [](const Key& x, const Key& y) {
-        if (x.charge != y.charge) return x.charge < y.charge;
-        return x.precursor_mass < y.precursor_mass;
+    std::stable_sort(keys.begin(), keys.end(), [&](const Key& x, const Key& y) {
+        return before(x.charge, x.precursor_mass, y.charge, y.precursor_mass);
     });
     // Position k takes the record at keys[k].index: each cycle of that permutation is
     // rotated in place, so the records move once and no second list is allocated.
@@ -127,6 +133,20 @@ void OrderForClustering(InputSpectra& input) {
         input.origins[k] = std::move(origin);
         placed[k] = true;
     }
+}
+
+}  // namespace
+
+void OrderForClustering(InputSpectra& input) {
+    Order(input, [](int32_t charge_x, double mass_x, int32_t charge_y, double mass_y) {
+        return charge_x != charge_y ? charge_x < charge_y : mass_x < mass_y;
+    });
+}
+
+void OrderForModificationSearch(InputSpectra& input) {
+    Order(input, [](int32_t charge_x, double mass_x, int32_t charge_y, double mass_y) {
+        return charge_x != charge_y ? charge_x > charge_y : mass_x > mass_y;
+    });
 }
 
 void MakeNamesUnique(InputSpectra& input) {

@@ -55,4 +55,10 @@ void MakeNamesUnique(InputSpectra& input);
 /// that compare equal keep their input order.
 void OrderForClustering(InputSpectra& input);
 
+/// Orders the records for the modification search so that every pair it compares is
+/// compared with its mass difference as the shift (a positive one): by charge, highest
+/// first, so that the 3 of a 3 -> 2 pair comes before the 2 as the charge rule needs; then by
+/// precursor mass, heaviest first. Records that compare equal keep their input order.
+void OrderForModificationSearch(InputSpectra& input);
+
 }  // namespace speclink::cli

@@ -84,7 +84,16 @@ void RunSummary::Print() const {
         }
     } else {
         std::printf("speclink %s: %zu spectra, %zu pairs listed\n", command.c_str(), spectra, pairs);
-        if (mass_difference_groups > 0) {
+        if (!offsets.empty()) {
+            std::printf("  largest mass offsets (Da, pairs, name):");
+            for (std::size_t k = 0; k < offsets.size() && k < 5; ++k) {
+                const std::string name = offsets[k].Name();
+                std::printf("%s %.4f (%zu%s)", k == 0 ? "" : ";", offsets[k].offset.apex, offsets[k].offset.pairs,
+                            name.empty() ? "" : (", " + name).c_str());
+            }
+            std::printf("\n");
+            if (unimod.empty()) std::printf("  no Unimod file found: offsets without names (give one with --unimod)\n");
+        } else if (mass_difference_groups > 0) {
             std::printf("  mass-difference groups: %zu; most frequent (Da, pairs):", mass_difference_groups);
             for (const auto& [mass, count] : top_mass_differences) std::printf(" %s (%s)", mass.c_str(), count.c_str());
             std::printf("\n");

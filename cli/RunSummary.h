@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "speclink/cli/InputSpectra.h"
+#include "speclink/cli/OffsetReport.h"
 #include "speclink/library/cluster/HierarchicalCluster.h"
 
 namespace speclink::cli {
@@ -39,6 +40,8 @@ struct RunSummary {
     size_t pairs = 0;
     std::vector<std::pair<std::string, std::string>> top_mass_differences;  ///< (mean Da, count)
     size_t mass_difference_groups = 0;
+    std::vector<NamedOffset> offsets;  ///< the profile, most pairs first
+    std::string unimod;                ///< the Unimod file that named it, empty for none
 
     void AddClusters(const std::vector<CSpectrum>& spectra, const Clustering& clustering,
                      Representative_Spectra consensus_type);

@@ -126,8 +126,7 @@ const SettingOption kSettingOptions[] = {
 
 }  // namespace
 
-void SettingOptions::Register(CLI::App& app, unsigned jobs) {
-    const Settings defaults;
+void SettingOptions::Register(CLI::App& app, unsigned jobs, const Settings& defaults) {
     for (std::size_t k = 0; k < std::size(kSettingOptions); ++k) {
         const SettingOption& setting = kSettingOptions[k];
         auto given = std::make_unique<Given>();

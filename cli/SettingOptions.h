@@ -26,8 +26,8 @@ enum Job : unsigned {
 /// says why); after parsing, applies those given onto base settings.
 class SettingOptions {
 public:
-    /// `jobs`: a mask of Job values.
-    void Register(CLI::App& app, unsigned jobs);
+    /// `jobs`: a mask of Job values; `defaults` are shown as the options' defaults.
+    void Register(CLI::App& app, unsigned jobs, const Settings& defaults = {});
 
     /// Copies the options given onto `settings`. Throws UsageError naming the option when a
     /// value does not parse, or when it was given but `job` does not use it.
