@@ -76,10 +76,10 @@ void WriteOffsetTable(const fs::path& path, const std::vector<NamedOffset>& offs
 
 std::string OffsetPlot(const std::vector<NamedOffset>& offsets, double lowest, double highest, std::size_t labelled) {
     constexpr double kWidth = 900.0;
-    constexpr double kHeight = 360.0;
+    constexpr double kHeight = 420.0;
     constexpr double kLeft = 60.0;
     constexpr double kRight = 20.0;
-    constexpr double kTop = 40.0;
+    constexpr double kTop = 90.0;
     constexpr double kBottom = 50.0;
     const double plot_width = kWidth - kLeft - kRight;
     const double plot_height = kHeight - kTop - kBottom;
@@ -117,9 +117,11 @@ std::string OffsetPlot(const std::vector<NamedOffset>& offsets, double lowest, d
                Fixed(x(named.offset.apex), 2) + "\" y2=\"" + Fixed(y(static_cast<double>(named.offset.pairs)), 2) +
                "\" stroke=\"#2b5fa6\" stroke-width=\"2\"/>\n";
     }
-    // Offsets come most pairs first: the first `labelled` are the largest.
+    // Offsets come most pairs first: the first `labelled` are the largest; those of fewer
+    // than a twentieth of the largest's pairs would only crowd the labels.
     for (std::size_t k = 0; k < offsets.size() && k < labelled; ++k) {
         const NamedOffset& named = offsets[k];
+        if (named.offset.pairs * 20 < most) break;
         const std::string name = named.Name();
         const std::string label = Fixed(named.offset.apex, 3) + (name.empty() ? "" : " " + name);
         const double top = y(static_cast<double>(named.offset.pairs)) - 4.0;

@@ -1,9 +1,19 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages speclink builds and tests with, if any is missing.
+# Installs the Debian 12 packages speclink needs, if any is missing:
+#   scripts/install-deps.sh          what the command needs to build and run
+#   scripts/install-deps.sh --test   that, and what the tests, benchmarks and fuzzing need
 set -euo pipefail
 
-packages=(g++ cmake make pkg-config googletest libgtest-dev libbenchmark-dev librapidcheck-dev
-          libcli11-dev zlib1g-dev libexpat1-dev libmsnumpress-dev clang libclang-rt-14-dev)
+# The command: a compiler, CMake, the option parser, the readers' libraries, and Unimod (in
+# openms-common) to name mass offsets.
+packages=(g++ cmake make pkg-config libcli11-dev zlib1g-dev libexpat1-dev libmsnumpress-dev openms-common)
+if [ "${1:-}" = "--test" ]; then
+  packages+=(googletest libgtest-dev libbenchmark-dev librapidcheck-dev clang libclang-rt-14-dev
+             chromium python3-pytest)
+elif [ $# -gt 0 ]; then
+  echo "usage: scripts/install-deps.sh [--test]" >&2
+  exit 2
+fi
 
 missing=()
 for package in "${packages[@]}"; do
@@ -15,4 +25,4 @@ sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
 echo "installing: ${missing[*]}" >&2
 $sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

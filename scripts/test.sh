@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# Builds and runs every test twice: a plain optimised build, then a build under
-# AddressSanitizer + UndefinedBehaviorSanitizer (LeakSanitizer on). In between, a clang build
-# of the libFuzzer targets runs each for SPECLINK_FUZZ_SECONDS (default 20) from its seed
-# corpus, so that a regression on hostile input shows. Any report or finding fails.
+# Builds and runs every test: the C++ tests of a plain optimised build, the browser test of
+# report.html (headless Chromium), a clang build of the libFuzzer targets run each for
+# SPECLINK_FUZZ_SECONDS (default 20) from its seed corpus, so that a regression on hostile
+# input shows, and the C++ tests again under AddressSanitizer + UndefinedBehaviorSanitizer
+# (LeakSanitizer on). Any failure, report or finding fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/install-deps.sh
+scripts/install-deps.sh --test
 
 jobs=$(nproc)
 run_suite() {
@@ -18,6 +19,9 @@ run_suite() {
 
 echo "== release build"
 run_suite build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+echo "== browser: report.html in headless Chromium"
+SPECLINK="$PWD/build/release/cli/speclink" /usr/bin/python3 -m pytest -q -p no:cacheprovider tests/browser
 
 echo "== fuzz build (clang, libFuzzer + ASan + UBSan)"
 FUZZ_BUILD_DIR=build/fuzz scripts/fuzz.sh all "${SPECLINK_FUZZ_SECONDS:-20}"

@@ -38,9 +38,14 @@ OffsetAnnotation AnnotateOffset(double offset, const std::vector<KnownModificati
                                std::max(by_mass[a]->record, (*b)->record), by_mass[a]->name + " + " + (*b)->name);
         }
     }
+    // A name that two records share is given once.
     const auto keep = [most](std::vector<Match>& matches, std::vector<std::string>& names) {
         std::sort(matches.begin(), matches.end());
-        for (std::size_t k = 0; k < matches.size() && k < most; ++k) names.push_back(std::get<3>(matches[k]));
+        for (std::size_t k = 0; k < matches.size() && names.size() < most; ++k) {
+            if (std::find(names.begin(), names.end(), std::get<3>(matches[k])) == names.end()) {
+                names.push_back(std::get<3>(matches[k]));
+            }
+        }
     };
     keep(single, annotation.modifications);
     keep(pairs, annotation.combinations);
