@@ -1,5 +1,9 @@
 #include "speclink/formats/ByteInput.h"
 
+#include <sys/mman.h>
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <system_error>
@@ -18,6 +22,7 @@ ByteInput::ByteInput(std::string path, ProgressCounter* progress)
     : path_(std::move(path)), progress_(progress), raw_(kBlockSize) {
     file_.reset(std::fopen(path_.c_str(), "rb"));
     if (!file_) throw std::system_error(errno, std::generic_category(), "cannot open " + path_);
+    if (Map()) return;
     while (raw_end_ < 2 && FillRaw()) {
     }
     gzip_ = raw_end_ >= 2 && raw_[0] == kGzipMagic0 && raw_[1] == kGzipMagic1;
@@ -30,6 +35,24 @@ ByteInput::ByteInput(std::string path, ProgressCounter* progress)
 
 ByteInput::~ByteInput() {
     if (zstream_open_) inflateEnd(&zstream_);
+    if (mapping_ != nullptr) munmap(const_cast<char*>(mapping_), mapping_size_);
+}
+
+bool ByteInput::Map() {
+    struct stat status {};
+    if (fstat(fileno(file_.get()), &status) != 0 || !S_ISREG(status.st_mode) || status.st_size < 2) return false;
+    const auto size = static_cast<size_t>(status.st_size);
+    void* mapping = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fileno(file_.get()), 0);
+    if (mapping == MAP_FAILED) return false;
+    const auto* bytes = static_cast<const unsigned char*>(mapping);
+    if (bytes[0] == kGzipMagic0 && bytes[1] == kGzipMagic1) {
+        munmap(mapping, size);
+        return false;
+    }
+    madvise(mapping, size, MADV_SEQUENTIAL);
+    mapping_ = static_cast<const char*>(mapping);
+    mapping_size_ = size;
+    return true;
 }
 
 bool ByteInput::FillRaw() {
@@ -55,12 +78,20 @@ bool ByteInput::FillRaw() {
 }
 
 std::string_view ByteInput::Peek(size_t size) {
+    if (mapping_ != nullptr) return std::string_view(mapping_, mapping_size_).substr(0, size);
     while (peeked_.size() < size && Produce()) peeked_ += block_;
     peeked_pending_ = !peeked_.empty();
     return std::string_view(peeked_).substr(0, size);
 }
 
 std::string_view ByteInput::NextBlock() {
+    if (mapping_ != nullptr) {
+        const size_t size = std::min(kMappedBlockSize, mapping_size_ - mapping_offset_);
+        const std::string_view block(mapping_ + mapping_offset_, size);
+        mapping_offset_ += size;
+        if (progress_ != nullptr && size > 0) progress_->Add(size);
+        return block;
+    }
     if (peeked_pending_) {
         peeked_pending_ = false;
         block_.swap(peeked_);

@@ -20,9 +20,14 @@ namespace speclink {
 /// A file is taken as gzip when it starts with the gzip magic bytes 0x1f 0x8b, whatever its name;
 /// concatenated gzip members are read one after the other. A damaged or truncated gzip stream,
 /// or bytes after the last member that do not start another one, raise a FormatError.
+///
+/// A plain regular file is mapped into memory rather than copied: its blocks are then views of
+/// one mapping, each following the one before, valid as long as the ByteInput (see mapped()).
 class ByteInput {
 public:
     static constexpr size_t kBlockSize = 1 << 16;
+    /// Block size of a mapped file: a view costs nothing, so blocks only pace the progress.
+    static constexpr size_t kMappedBlockSize = 1 << 22;
 
     /// Opens `path`; throws std::system_error when it cannot be opened. `progress` (optional) is told
     /// every file byte read.
@@ -35,12 +40,20 @@ public:
     /// before the first NextBlock.
     std::string_view Peek(size_t size);
 
-    /// The next block of content (valid until the next call); empty at the end.
+    /// The next block of content (valid until the next call, or as long as the ByteInput when
+    /// mapped); empty at the end.
     std::string_view NextBlock();
+
+    /// Whether the content is a mapped file: each block then directly follows the one before
+    /// in memory, and all stay valid as long as this ByteInput.
+    bool mapped() const { return mapping_ != nullptr; }
 
     const std::string& path() const { return path_; }
 
 private:
+    /// Maps the file when it is a plain regular file; false when it is not, or cannot be.
+    bool Map();
+
     /// Reads more file bytes into the raw buffer; false at the end of the file.
     bool FillRaw();
     /// Produces the next block of content into `block_`; false at the end.
@@ -64,6 +77,10 @@ private:
     std::string block_;
     std::string peeked_;
     bool peeked_pending_ = false;
+
+    const char* mapping_ = nullptr;
+    size_t mapping_size_ = 0;
+    size_t mapping_offset_ = 0;
 };
 
 }  // namespace speclink

@@ -1,7 +1,10 @@
 #include "speclink/formats/MgfReader.h"
 
+#include <fast_float/fast_float.h>
+
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <deque>
 #include <exception>
 #include <future>
@@ -13,8 +16,11 @@
 
 #include "speclink/formats/FormatError.h"
 #include "speclink/formats/LineInput.h"
+#include "speclink/formats/PeakLineText.h"
+#include "speclink/formats/ShortDecimal.h"
 #include "speclink/formats/SpectrumNaming.h"
 #include "speclink/formats/TextFields.h"
+#include "speclink/formats/TextScan.h"
 
 namespace speclink {
 namespace {
@@ -63,8 +69,15 @@ struct SpectrumLines {
 
 // Consecutive spectra of the file, parsed as one piece of work.
 struct MgfChunk {
-    std::string text;
+    // The text the spectra lie in: part of a mapped file, or text of its own.
+    std::string_view mapped;
+    std::string owned;
+    // Bytes after the text that may be read too (numbers are read several bytes at a time).
+    size_t readable_after = 0;
     std::vector<SpectrumLines> spectra;
+
+    std::string_view text() const { return mapped.data() != nullptr ? mapped : std::string_view(owned); }
+    const char* readable_end() const { return text().data() + text().size() + readable_after; }
 };
 
 // What parsing a chunk gave: its records and counts, in file order, and the error that
@@ -79,15 +92,23 @@ struct ParsedChunk {
 // Parses the lines of one spectrum.
 class SpectrumParser {
 public:
-    SpectrumParser(const std::string& path, const SpectrumLines& spectrum)
+    // `scratch` holds the peaks while the spectrum is parsed; it is cleared here and may be
+    // reused for the next spectrum.
+    SpectrumParser(const std::string& path, const SpectrumLines& spectrum, PeakList& scratch)
         : path_(path),
           line_number_(spectrum.begin_line),
           index_(spectrum.index),
-          default_charges_(spectrum.default_charges) {}
+          default_charges_(spectrum.default_charges),
+          peaks_(scratch) {
+        peaks_.clear();
+    }
 
-    // Takes the spectrum's next line; true when it ends the spectrum ("END IONS").
+    // Takes the spectrum's next line (without its '\n'); true when it ends the spectrum
+    // ("END IONS").
     bool Line(std::string_view raw) {
         ++line_number_;
+        if (!raw.empty() && raw.back() == '\r') raw.remove_suffix(1);
+        if (!raw.empty() && raw.front() >= '0' && raw.front() <= '9' && FastPeakLine(raw)) return false;
         const std::string_view line = Trim(raw);
         if (line.empty() || IsComment(line)) return false;
         if (EqualsIgnoreCase(line, "END IONS")) return true;
@@ -99,6 +120,7 @@ public:
     SourceSpectrum Finish() {
         if (!has_pepmass_) throw Error("expected a PEPMASS line before 'END IONS'");
         if (!has_charge_) spectrum_.charges = default_charges_;
+        spectrum_.peaks.assign(peaks_.begin(), peaks_.end());
         if (scans_) {
             spectrum_.scan = *scans_;
         } else {
@@ -108,12 +130,29 @@ public:
     }
 
     // Takes lines, each ended by '\n'; true when one of them ended the spectrum, which is
-    // the last one taken.
-    bool Lines(std::string_view lines) {
-        while (!lines.empty()) {
-            const size_t newline = lines.find('\n');
-            const bool ended = Line(lines.substr(0, newline));
-            lines.remove_prefix(newline + 1);
+    // the last one taken. Bytes up to `readable_end` (at least the end of `lines`) may be read.
+    bool Lines(std::string_view lines, const char* readable_end) {
+        const char* p = lines.data();
+        const char* const end = p + lines.size();
+        readable_end_ = readable_end;
+        while (p != end) {
+            if (*p >= '0' && *p <= '9' && readable_end - p >= kPeakLineReadable) {
+                double mz = 0.0;
+                double intensity = 0.0;
+                if (const char* const next = ReadPeakLine(p, mz, intensity); next != nullptr && next <= end) {
+                    ++line_number_;
+                    peaks_.push_back({mz, intensity});
+                    p = next;
+                    continue;
+                }
+            }
+            const auto* newline = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
+            if (static_cast<size_t>(newline - p) > LineInput::kDefaultMaxLineLength) {
+                ++line_number_;
+                throw Error("line longer than " + std::to_string(LineInput::kDefaultMaxLineLength) + " bytes");
+            }
+            const bool ended = Line(std::string_view(p, static_cast<size_t>(newline - p)));
+            p = newline + 1;
             if (ended) return true;
         }
         return false;
@@ -121,6 +160,52 @@ public:
 
 private:
     FormatError Error(const std::string& message) const { return FormatError::AtLine(path_, line_number_, message); }
+
+    // Peak lines the general path meets first: "m/z intensity" with both numbers normal
+    // and positive, and at most a fragment charge after them. Takes such a line and gives
+    // true; anything else, including a line that may be an error, is left to the rest of
+    // the general path.
+    bool FastPeakLine(std::string_view line) {
+        const char* p = line.data();
+        const char* const end = p + line.size();
+        double mz = 0.0;
+        double intensity = 0.0;
+        if (!FastNumber(p, end, mz) || p == end) return false;
+        SkipBlanks(p, end);
+        if (p == end || *p == '+' || !FastNumber(p, end, intensity)) return false;
+        SkipBlanks(p, end);
+        if (p != end) {
+            const char* const charge = p;
+            while (p != end && !IsBlankChar(*p)) ++p;
+            const char* const charge_end = p;
+            SkipBlanks(p, end);
+            if (p != end || !ParseChargeList(std::string_view(charge, static_cast<size_t>(charge_end - charge)))) {
+                return false;
+            }
+        }
+        if (!(mz > 0.0) || !(intensity > 0.0)) return false;
+        peaks_.push_back({mz, intensity});
+        return true;
+    }
+
+    static bool IsBlankChar(char c) { return c == ' ' || c == '\t'; }
+
+    static void SkipBlanks(const char*& p, const char* end) {
+        while (p != end && IsBlankChar(*p)) ++p;
+    }
+    // A normal number ending at a blank or the line end, as ParseDouble reads it.
+    bool FastNumber(const char*& p, const char* end, double& value) const {
+        if (const char* const after = ReadShortDecimal(p, end, readable_end_, value)) {
+            if (after == end || IsBlankChar(*after)) {
+                p = after;
+                return true;
+            }
+        }
+        const auto [after, error] = fast_float::from_chars(p, end, value);
+        if (error != std::errc() || (after != end && !IsBlankChar(*after)) || !std::isnormal(value)) return false;
+        p = after;
+        return true;
+    }
 
     void SpectrumLine(std::string_view line) {
         if (EqualsIgnoreCase(line, "BEGIN IONS")) throw Error("expected 'END IONS' before 'BEGIN IONS'");
@@ -149,7 +234,7 @@ private:
         if (count == 3 && !ParseChargeList(fields[2])) {
             throw Error("expected a fragment charge in the third column, found '" + std::string(fields[2]) + "'");
         }
-        spectrum_.peaks.push_back({*mz, *intensity});
+        peaks_.push_back({*mz, *intensity});
     }
 
     void Parameter(std::string_view key, std::string_view value) {
@@ -195,6 +280,9 @@ private:
     int index_;
     std::vector<int> default_charges_;
     SourceSpectrum spectrum_;
+    // Peaks gather here and are copied once, at their final size, into the record.
+    PeakList& peaks_;
+    const char* readable_end_ = nullptr;
     std::optional<int> scans_;
     bool has_pepmass_ = false;
     bool has_charge_ = false;
@@ -208,11 +296,14 @@ ParsedChunk ParseChunk(const std::string& path, const MgfChunk& chunk, const Rec
         parsed.native_ids.emplace_back(native_id);
     };
     RecordEmitter chunk_emitter = emitter.Redirected(parsed.counted, keep);
+    parsed.records.reserve(chunk.spectra.size());
+    parsed.native_ids.reserve(chunk.spectra.size());
+    PeakList scratch;
     try {
         for (const SpectrumLines& spectrum : chunk.spectra) {
-            const std::string_view lines(chunk.text.data() + spectrum.begin, spectrum.end - spectrum.begin);
-            SpectrumParser parser(path, spectrum);
-            if (parser.Lines(lines)) chunk_emitter.Emit(parser.Finish());
+            const std::string_view lines = chunk.text().substr(spectrum.begin, spectrum.end - spectrum.begin);
+            SpectrumParser parser(path, spectrum, scratch);
+            if (parser.Lines(lines, chunk.readable_end())) chunk_emitter.Emit(parser.Finish());
         }
     } catch (...) {
         parsed.error = std::current_exception();
@@ -220,15 +311,18 @@ ParsedChunk ParseChunk(const std::string& path, const MgfChunk& chunk, const Rec
     return parsed;
 }
 
-// Reads the file line by line and cuts it into chunks of whole spectra. The header lines
-// between spectra are dealt with here; the spectra are parsed on up to `threads` worker
-// threads, a chunk each, and their records handed on in file order. An error is reported
-// only once everything before it in the file has been handed on, so it is always the
-// first error of the file, as on one thread.
+// Reads the file block by block and cuts it into chunks of whole spectra. Here only the lines
+// that decide where a spectrum begins and ends are looked at, and header lines between
+// spectra are dealt with; the spectra are parsed on up to `threads` worker threads, a chunk
+// each, and their records handed on in file order. An error is reported only once
+// everything before it in the file has been handed on, so it is always the first error of
+// the file, as on one thread.
 class MgfReader {
 public:
     MgfReader(ByteInput& input, RecordEmitter& emitter)
-        : lines_(input), emitter_(emitter), threads_(emitter.options().threads) {}
+        : input_(input), emitter_(emitter), threads_(emitter.options().threads), viewing_(input.mapped()) {
+        if (!viewing_) owned_.reserve(kChunkBytes + ByteInput::kBlockSize);
+    }
 
     void Run() {
         std::exception_ptr error;
@@ -237,95 +331,215 @@ public:
         } catch (...) {
             error = std::current_exception();
         }
-        // The spectrum being read when the file or the reading ended; not when an error
-        // before it ended the reading as that spectrum was set aside to be parsed here.
-        if (in_spectrum_ && !large_ && !chunk_.spectra.empty()) chunk_.spectra.back().end = chunk_.text.size();
-        if (!chunk_.spectra.empty()) Submit();
+        // The spectrum being read when the file or the reading ended, up to the last line
+        // looked at; not when an error before it ended the reading as that spectrum was set
+        // aside to be parsed here.
+        if (in_spectrum_ && !large_ && !spectra_.empty()) spectra_.back().end = scanned_;
+        if (!spectra_.empty()) Submit(scanned_);
         while (!pending_.empty()) HandOnOldest();
         if (error) std::rethrow_exception(error);
         if (in_spectrum_) throw Error("expected 'END IONS' before end of file");
     }
 
 private:
-    // Text held in a chunk before it is handed to a worker; a spectrum whose own text
-    // grows beyond it is parsed here, line by line, so that its text is not held.
-    static constexpr size_t kChunkBytes = 256 * 1024;
+    // Text of whole spectra gathered before the chunk is handed to a worker.
+    static constexpr size_t kChunkBytes = 1 << 20;
+    // A spectrum whose own text grows beyond this is parsed here, line by line, so that its
+    // text is not held.
+    static constexpr size_t kLargeSpectrumBytes = 256 * 1024;
+    static constexpr size_t kMaxLineLength = LineInput::kDefaultMaxLineLength;
 
     FormatError Error(const std::string& message) const {
-        return FormatError::AtLine(lines_.path(), lines_.line_number(), message);
+        return FormatError::AtLine(input_.path(), line_number_, message);
     }
 
     void Cut() {
-        std::string_view raw;
-        while (lines_.Next(raw)) {
-            if (large_) {
-                if (large_->Line(raw)) {
-                    emitter_.Emit(large_->Finish());
-                    large_.reset();
-                    in_spectrum_ = false;
-                }
-            } else if (in_spectrum_) {
-                chunk_.text.append(raw);
-                chunk_.text += '\n';
-                if (EqualsIgnoreCase(Trim(raw), "END IONS")) {
-                    EndSpectrum();
-                } else if (chunk_.text.size() - chunk_.spectra.back().begin > kChunkBytes) {
-                    ParseHere();
-                }
-            } else {
-                const std::string_view line = Trim(raw);
-                if (line.empty() || IsComment(line)) continue;
-                HeaderLine(line);
+        for (;;) {
+            const std::string_view block = input_.NextBlock();
+            if (block.empty()) break;
+            const auto* nul = static_cast<const char*>(std::memchr(block.data(), '\0', block.size()));
+            Append(block.substr(0, nul != nullptr ? static_cast<size_t>(nul - block.data()) : block.size()));
+            ScanLines();
+            if (nul != nullptr) {
+                ++line_number_;
+                throw Error("binary data (NUL byte) in a text file");
             }
+            DropLooked();
+        }
+        // The last line may lack its line end.
+        if (scanned_ < Text().size()) {
+            // Ended here as in any other line: the rest of the text becomes the reader's own.
+            if (viewing_) {
+                owned_.assign(window_);
+                viewing_ = false;
+            }
+            owned_ += '\n';
+            ScanLines();
+        }
+    }
+
+    std::string_view Text() const { return viewing_ ? window_ : std::string_view(owned_); }
+
+    void Append(std::string_view block) {
+        if (!viewing_) {
+            owned_.append(block);
+        } else if (window_.empty()) {
+            window_ = block;
+        } else {
+            // Blocks of a mapped file follow each other.
+            window_ = std::string_view(window_.data(), window_.size() + block.size());
+        }
+    }
+
+    // Looks at the whole lines after `scanned_`: inside a spectrum only those that may end it.
+    void ScanLines() {
+        while (in_spectrum_ && !large_ ? SkipToCandidate() : NextLine()) {
+        }
+    }
+
+    // Looks at the next whole line; false when there is none yet.
+    bool NextLine() {
+        const char* const text = Text().data();
+        const size_t size = Text().size();
+        const auto* found = static_cast<const char*>(std::memchr(text + scanned_, '\n', size - scanned_));
+        if (found == nullptr) {
+            if (size - scanned_ > kMaxLineLength) LineTooLong();
+            return false;
+        }
+        TakeLineAt(static_cast<size_t>(found - text));
+        return true;
+    }
+
+    // Inside a spectrum: moves to the next line that holds an 'N' or 'n', which every line
+    // that can end the spectrum holds and no peak line does, and looks at it, counting the
+    // lines passed. False when no such line is whole yet.
+    bool SkipToCandidate() {
+        const char* const text = Text().data();
+        const char* const from = text + scanned_;
+        const char* const end = text + Text().size();
+        const char* const candidate = FindLetterN(from, end);
+        const char* const newline =
+            candidate == end ? nullptr : static_cast<const char*>(std::memchr(candidate, '\n', end - candidate));
+        // Lines before the one that may end the spectrum, or all whole lines.
+        const char* const passed_end = newline == nullptr ? end : candidate;
+        const auto* last = static_cast<const char*>(memrchr(from, '\n', static_cast<size_t>(passed_end - from)));
+        if (last != nullptr) {
+            line_number_ += CountNewlines(from, last + 1);
+            scanned_ = static_cast<size_t>(last + 1 - text);
+        }
+        if (newline == nullptr) {
+            if (scanned_ - spectra_.back().begin > kLargeSpectrumBytes) ParseHere();
+            return false;
+        }
+        TakeLineAt(static_cast<size_t>(newline - text));
+        return true;
+    }
+
+    // Looks at the line from `scanned_` to the line end at `newline`.
+    void TakeLineAt(size_t newline) {
+        const size_t length = newline - scanned_;
+        if (length > kMaxLineLength) LineTooLong();
+        std::string_view line(Text().data() + scanned_, length);
+        ++line_number_;
+        scanned_ = newline + 1;
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        TakeLine(line);
+    }
+
+    [[noreturn]] void LineTooLong() {
+        ++line_number_;
+        throw Error("line longer than " + std::to_string(kMaxLineLength) + " bytes");
+    }
+
+    // Text no spectrum of the chunk needs any more: header lines, the lines of a spectrum
+    // parsed here.
+    void DropLooked() {
+        if (!spectra_.empty() || scanned_ == 0) return;
+        if (viewing_) {
+            window_.remove_prefix(scanned_);
+        } else {
+            owned_.erase(0, scanned_);
+        }
+        scanned_ = 0;
+    }
+
+    void TakeLine(std::string_view line) {
+        if (large_) {
+            if (large_->Line(line)) {
+                emitter_.Emit(large_->Finish());
+                large_.reset();
+                in_spectrum_ = false;
+            }
+        } else if (in_spectrum_) {
+            if (EqualsIgnoreCase(Trim(line), "END IONS")) {
+                EndSpectrum();
+            } else if (scanned_ - spectra_.back().begin > kLargeSpectrumBytes) {
+                ParseHere();
+            }
+        } else {
+            const std::string_view trimmed = Trim(line);
+            if (trimmed.empty() || IsComment(trimmed)) return;
+            HeaderLine(trimmed);
         }
     }
 
     // Parses the spectrum being read on this thread from now on, after handing on every
     // spectrum before it.
     void ParseHere() {
-        const SpectrumLines spectrum = chunk_.spectra.back();
-        chunk_.spectra.pop_back();
-        const std::string lines = chunk_.text.substr(spectrum.begin);
-        chunk_.text.resize(spectrum.begin);
-        if (chunk_.spectra.empty()) {
-            chunk_ = MgfChunk{};
-        } else {
-            Submit();
-        }
+        const SpectrumLines spectrum = spectra_.back();
+        spectra_.pop_back();
+        Submit(spectrum.begin);
         while (!pending_.empty()) HandOnOldest();
-        large_.emplace(lines_.path(), spectrum);
-        large_->Lines(lines);
+        large_.emplace(input_.path(), spectrum, large_peaks_);
+        large_->Lines(Text().substr(0, scanned_), Text().data() + scanned_);
     }
 
     void HeaderLine(std::string_view line) {
         if (EqualsIgnoreCase(line, "BEGIN IONS")) {
             in_spectrum_ = true;
-            chunk_.spectra.push_back({lines_.line_number(), ++index_, default_charges_, chunk_.text.size(), 0});
+            spectra_.push_back({line_number_, ++index_, default_charges_, scanned_, 0});
             return;
         }
         if (EqualsIgnoreCase(line, "END IONS")) throw Error("'END IONS' without 'BEGIN IONS'");
         const std::string_view key = KeyOf(line);
         if (key.empty()) throw Error("expected 'BEGIN IONS' or a KEY=value header line");
         if (EqualsIgnoreCase(key, "CHARGE")) {
-            default_charges_ = Charges(line.substr(key.size() + 1), lines_.path(), lines_.line_number());
+            default_charges_ = Charges(line.substr(key.size() + 1), input_.path(), line_number_);
         }
     }
 
     void EndSpectrum() {
         in_spectrum_ = false;
-        chunk_.spectra.back().end = chunk_.text.size();
-        if (chunk_.text.size() >= kChunkBytes) Submit();
+        spectra_.back().end = scanned_;
+        if (scanned_ >= kChunkBytes) Submit(scanned_);
     }
 
-    // Parses the chunk on a worker, or here when there are none or none can be started.
-    void Submit() {
-        MgfChunk chunk = std::move(chunk_);
-        chunk_ = MgfChunk{};
+    // Hands on the spectra gathered, whose text lies before `cut`; the text after it stays.
+    // Parses them on a worker, or here when there are none or none can be started.
+    void Submit(size_t cut) {
+        MgfChunk chunk;
+        chunk.spectra = std::move(spectra_);
+        spectra_.clear();
+        if (viewing_) {
+            chunk.mapped = window_.substr(0, cut);
+            chunk.readable_after = window_.size() - cut;
+            window_.remove_prefix(cut);
+        } else {
+            chunk.owned = std::move(owned_);
+            owned_ = std::string();
+            owned_.reserve(kChunkBytes + ByteInput::kBlockSize);
+            owned_.assign(chunk.owned, cut);
+            chunk.owned.resize(cut);
+            // Numbers near the end of the text may be read several bytes at a time.
+            chunk.owned.append(kPeakLineReadable, '\0');
+        }
+        scanned_ -= cut;
+        if (chunk.spectra.empty()) return;
         if (threads_ > 1) {
             if (pending_.size() >= static_cast<size_t>(threads_)) HandOnOldest();
             try {
                 pending_.push_back(std::async(std::launch::async, [this, chunk = std::move(chunk)] {
-                    return ParseChunk(lines_.path(), chunk, emitter_);
+                    return ParseChunk(input_.path(), chunk, emitter_);
                 }));
                 return;
             } catch (const std::system_error&) {
@@ -333,7 +547,7 @@ private:
                 while (!pending_.empty()) HandOnOldest();
             }
         }
-        HandOn(ParseChunk(lines_.path(), chunk, emitter_));
+        HandOn(ParseChunk(input_.path(), chunk, emitter_));
     }
 
     void HandOnOldest() {
@@ -351,15 +565,24 @@ private:
         }
     }
 
-    LineInput lines_;
+    ByteInput& input_;
     RecordEmitter& emitter_;
     int threads_;
+    // Text read and not yet handed on, and the spectra in it; lines before `scanned_` have
+    // been looked at. The text is a window on the mapped file while `viewing_`, else the
+    // reader's own.
+    bool viewing_;
+    std::string_view window_;
+    std::string owned_;
+    std::vector<SpectrumLines> spectra_;
+    size_t scanned_ = 0;
+    uint64_t line_number_ = 0;
     std::vector<int> default_charges_;
     bool in_spectrum_ = false;
     int index_ = 0;
-    MgfChunk chunk_;
     std::deque<std::future<ParsedChunk>> pending_;
     std::optional<SpectrumParser> large_;
+    PeakList large_peaks_;
 };
 
 }  // namespace

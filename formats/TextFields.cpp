@@ -1,7 +1,10 @@
 #include "speclink/formats/TextFields.h"
 
+#include <fast_float/fast_float.h>
+
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 
 namespace speclink {
 namespace {
@@ -43,7 +46,16 @@ void ForEachField(std::string_view line, Take take) {
 
 }  // namespace
 
-std::optional<double> ParseDouble(std::string_view token) { return ParseNumber<double>(token); }
+std::optional<double> ParseDouble(std::string_view token) {
+    const std::string_view digits = WithoutPlus(token);
+    double value = 0.0;
+    const auto [end, error] = fast_float::from_chars(digits.data(), digits.data() + digits.size(), value);
+    // Both parsers round correctly, so they agree on every normal number. Zeros, subnormals,
+    // infinities, NaN and malformed text go to the standard parser, whose range errors
+    // decide what is refused.
+    if (error == std::errc() && end == digits.data() + digits.size() && std::isnormal(value)) return value;
+    return ParseNumber<double>(token);
+}
 
 std::optional<int> ParseInt(std::string_view token) { return ParseNumber<int>(token); }
 

@@ -1,10 +1,11 @@
-// spectra_read PATH...: reads spectrum files through ReadSpectra, as the speclink command does,
-// but hands every record to a sink that only counts it, so that the memory the readers need
-// is measured without the spectra the command would keep.
+// spectra_read [--threads N] PATH...: reads spectrum files through ReadSpectra, as the speclink
+// command does, but hands every record to a sink that only counts it, so that the readers'
+// own speed and memory are measured without the spectra the command would keep.
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <string>
 #include <vector>
@@ -12,15 +13,21 @@
 #include "speclink/formats/SpectrumReader.h"
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: spectra_read PATH...\n");
+    speclink::ReadOptions options;
+    int first = 1;
+    if (argc > 2 && std::string(argv[1]) == "--threads") {
+        options.threads = std::atoi(argv[2]);
+        first = 3;
+    }
+    if (argc <= first || options.threads < 1) {
+        std::fprintf(stderr, "usage: spectra_read [--threads N] PATH...\n");
         return 2;
     }
-    const std::vector<std::string> paths(argv + 1, argv + argc);
+    const std::vector<std::string> paths(argv + first, argv + argc);
     uint64_t peaks = 0;
     size_t largest = 0;
     try {
-        const speclink::ReadResult result = speclink::ReadSpectra(paths, {}, [&](speclink::CSpectrum&& spectrum, std::string_view) {
+        const speclink::ReadResult result = speclink::ReadSpectra(paths, options, [&](speclink::CSpectrum&& spectrum, std::string_view) {
             peaks += spectrum.peaks.size();
             largest = std::max(largest, spectrum.peaks.size());
         });
