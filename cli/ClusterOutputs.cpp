@@ -24,12 +24,17 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Entries per block of work of the MGF writers.
+// Entries per block of work of the MGF writers, clusters per block of the table's.
 constexpr std::size_t kEntriesPerBlock = 64;
+constexpr std::size_t kClustersPerBlock = 1024;
 
 // Text for one TSV field: tabs and line breaks become blanks.
 void AppendField(std::string& line, const std::string& text) {
-    for (const char c : text) line += (c == '\t' || c == '\n' || c == '\r') ? ' ' : c;
+    const std::size_t start = line.size();
+    line += text;
+    for (std::size_t k = start; k < line.size(); ++k) {
+        if (line[k] == '\t' || line[k] == '\n' || line[k] == '\r') line[k] = ' ';
+    }
 }
 
 // Cluster number (1-based, in the order of the cluster result file) of every record.
@@ -85,7 +90,7 @@ std::string MemberEntry(const CSpectrum& spectrum, std::size_t cluster, std::siz
 }  // namespace
 
 void WriteClusterTable(const fs::path& path, const InputSpectra& input, const Clustering& clustering,
-                       const std::vector<SweepClustering>& sweep) {
+                       const std::vector<SweepClustering>& sweep, int threads) {
     const std::vector<CSpectrum>& spectra = input.spectra;
     const ClusterWalks walks = WalkClusters(clustering.links);
     std::vector<bool> representative(spectra.size(), false);
@@ -94,52 +99,58 @@ void WriteClusterTable(const fs::path& path, const InputSpectra& input, const Cl
     for (const SweepClustering& at : sweep) swept.push_back(ClusterNumbers(WalkClusters(at.clustering->links), spectra.size()));
 
     BlockWriter out(path);
-    std::string text =
+    std::string header =
         "cluster\tcluster_size\trepresentative\tsource_file\tnative_id\tscan\ttitle\tcharge\tprecursor_mz\t"
         "retention_time\tfile_name";
     for (const SweepClustering& at : sweep) {
         char value[32];
         const auto end = std::to_chars(value, value + sizeof value, at.threshold);
-        text += "\tcluster_at_" + std::string(value, end.ptr);
+        header += "\tcluster_at_" + std::string(value, end.ptr);
     }
-    text += '\n';
+    header += '\n';
+    out.Write(header);
     const FixedPointWriter fixed;
-    for (std::size_t cluster = 0; cluster < walks.size(); ++cluster) {
-        const std::span<const int32_t> members = walks[cluster];
-        for (const int32_t k : members) {
-            const CSpectrum& spectrum = spectra[k];
-            const RecordOrigin& origin = input.origins[k];
-            text += std::to_string(cluster + 1);
-            text += '\t';
-            text += std::to_string(members.size());
-            text += (representative[k] || members.size() == 1) ? "\t1\t" : "\t0\t";
-            AppendField(text, input.files[origin.input].path);
-            text += '\t';
-            AppendField(text, origin.native_id);
-            text += '\t';
-            text += std::to_string(spectrum.scan);
-            text += '\t';
-            AppendField(text, spectrum.title);
-            text += '\t';
-            text += std::to_string(spectrum.charge);
-            text += '\t';
-            fixed.Append(text, spectrum.precursor_mz, 6);
-            text += '\t';
-            fixed.Append(text, spectrum.retention_time, 4);
-            text += '\t';
-            AppendField(text, spectrum.file_name);
-            for (const std::vector<uint32_t>& numbers : swept) {
-                text += '\t';
-                text += std::to_string(numbers[k]);
-            }
-            text += '\n';
-        }
-        if (text.size() > (1 << 20)) {
-            out.Write(text);
+    const auto append_number = [](std::string& text, auto number) {
+        char digits[24];
+        text.append(digits, std::to_chars(digits, digits + sizeof digits, number).ptr);
+    };
+    RunInOrder<std::string>(
+        walks.size(), kClustersPerBlock, threads, [] { return 0; },
+        [&](int, std::size_t first, std::size_t end, std::string& text) {
             text.clear();
-        }
-    }
-    out.Write(text);
+            for (std::size_t cluster = first; cluster < end; ++cluster) {
+                const std::span<const int32_t> members = walks[cluster];
+                for (const int32_t k : members) {
+                    const CSpectrum& spectrum = spectra[k];
+                    const RecordOrigin& origin = input.origins[k];
+                    append_number(text, cluster + 1);
+                    text += '\t';
+                    append_number(text, members.size());
+                    text += (representative[k] || members.size() == 1) ? "\t1\t" : "\t0\t";
+                    AppendField(text, input.files[origin.input].path);
+                    text += '\t';
+                    AppendField(text, origin.native_id);
+                    text += '\t';
+                    append_number(text, spectrum.scan);
+                    text += '\t';
+                    AppendField(text, spectrum.title);
+                    text += '\t';
+                    append_number(text, spectrum.charge);
+                    text += '\t';
+                    fixed.Append(text, spectrum.precursor_mz, 6);
+                    text += '\t';
+                    fixed.Append(text, spectrum.retention_time, 4);
+                    text += '\t';
+                    AppendField(text, spectrum.file_name);
+                    for (const std::vector<uint32_t>& numbers : swept) {
+                        text += '\t';
+                        append_number(text, numbers[k]);
+                    }
+                    text += '\n';
+                }
+            }
+        },
+        [&](const std::string& text) { out.Write(text); });
     out.Close();
 }
 

@@ -20,8 +20,9 @@ struct SweepClustering {
 /// cluster, cluster_size, representative (1 or 0), source_file, native_id, scan, title,
 /// charge, precursor_mz, retention_time (s), file_name (as in the cluster result file), then
 /// one "cluster_at_T" column per sweep threshold. Tabs and line breaks in text become blanks.
+/// Lines are made on up to `threads` threads; the file does not depend on the count.
 void WriteClusterTable(const std::filesystem::path& path, const InputSpectra& input, const Clustering& clustering,
-                       const std::vector<SweepClustering>& sweep);
+                       const std::vector<SweepClustering>& sweep, int threads = 1);
 
 /// What consensus.mgf holds besides the consensus spectra.
 struct ConsensusMgfOptions {

@@ -4,6 +4,8 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <future>
+#include <memory>
 #include <stdexcept>
 #include <system_error>
 
@@ -17,6 +19,7 @@
 #include "speclink/cli/Interruption.h"
 #include "speclink/cli/OutputCheck.h"
 #include "speclink/cli/OutputDirectory.h"
+#include "speclink/cli/ProcessEnd.h"
 #include "speclink/cli/ProgressBar.h"
 #include "speclink/cli/RunSummary.h"
 #include "speclink/cli/ScopedWorkingDirectory.h"
@@ -135,7 +138,7 @@ std::vector<std::string> PlannedNames(const EngineRequest& request, const std::s
 // pair scores, then writes the cluster result file and the command's own outputs (and the
 // consensus step's DTA files when asked).
 Clustering ClusterAndWrite(const EngineRequest& request, const InputSpectra& input, CPara& para, const fs::path& staging,
-                           const std::string& result) {
+                           const std::string& result, double& writing_seconds) {
     auto& engine = dynamic_cast<CHierarchicalCluster&>(*para.engine);
     std::vector<double> thresholds = {engine.threshold};
     thresholds.insert(thresholds.end(), request.cluster.sweep.begin(), request.cluster.sweep.end());
@@ -146,21 +149,28 @@ Clustering ClusterAndWrite(const EngineRequest& request, const InputSpectra& inp
                                               [&](std::size_t passed) { bar.Update(passed, input.spectra.size()); });
         bar.Finish();
     }
+    const auto writing_started = std::chrono::steady_clock::now();
     const Clustering& clustering = clusterings.front();
     if (request.cluster.dta) {
         RequireDistinctDtaNames(input.spectra, clustering, para.representative_spectra->consensus_type);
         engine.WriteClustering(input.spectra, clustering);
-    } else {
-        para.representative_spectra->spectra_process.cluster_result = (staging / result).string();
-        if (!para.representative_spectra->WriteClusterResult(input.spectra, clustering.links)) {
-            throw OutputError("cannot write " + (staging / result).string());
-        }
+    }
+    // The cluster result file is written beside the command's own files, which share the
+    // other threads.
+    para.representative_spectra->spectra_process.cluster_result = (staging / result).string();
+    std::future<bool> result_written;
+    if (!request.cluster.dta) {
+        result_written = std::async(request.threads > 1 ? std::launch::async : std::launch::deferred, [&] {
+            return para.representative_spectra->WriteClusterResult(input.spectra, clustering.links);
+        });
     }
     std::vector<SweepClustering> sweep;
     for (std::size_t t = 1; t < clusterings.size(); ++t) sweep.push_back({thresholds[t], &clusterings[t]});
-    WriteClusterTable(staging / kClusterTable, input, clustering, sweep);
+    WriteClusterTable(staging / kClusterTable, input, clustering, sweep, request.threads);
     WriteConsensusMgf(staging / kConsensusMgf, input, clustering, {request.cluster.mgf_singles, request.threads});
     if (request.cluster.representatives) WriteRepresentativesMgf(staging / kRepresentativesMgf, input, clustering);
+    if (result_written.valid() && !result_written.get()) throw OutputError("cannot write " + (staging / result).string());
+    writing_seconds = SecondsSince(writing_started);
     return std::move(clusterings.front());
 }
 
@@ -283,11 +293,12 @@ void RunEngine(const EngineRequest& request) {
     para.spectra_process->spectrum_source = &spectrum_files;
 
     const auto engine_started = std::chrono::steady_clock::now();
+    double writing_seconds = 0.0;
     Clustering made;
     {
         const ScopedWorkingDirectory in_staging(out.staging());
         if (clustering && !request.specified_run) {
-            made = ClusterAndWrite(request, input, para, out.staging(), settings.cluster_result);
+            made = ClusterAndWrite(request, input, para, out.staging(), settings.cluster_result, writing_seconds);
         } else {
             const ElapsedTicker ticker(clustering ? "clustering" : "searching pairs");
             if (request.job == kShiftSearchJob) {
@@ -299,7 +310,7 @@ void RunEngine(const EngineRequest& request) {
         }
         std::fflush(stdout);
     }
-    const double engine_seconds = SecondsSince(engine_started);
+    const double engine_seconds = SecondsSince(engine_started) - writing_seconds;
     // The engine reports a file it cannot open only on the standard output, and does not
     // check its writes: the files must be whole and the device must not have run full.
     RequireWholeFile(out.staging() / settings.cluster_result);
@@ -313,12 +324,16 @@ void RunEngine(const EngineRequest& request) {
     if (clustering) {
         const Clustering& result =
             request.specified_run ? dynamic_cast<const CHierarchicalCluster&>(*para.engine).last_clustering() : made;
-        summary.AddClusters(input.spectra, result, settings.consensus_type);
+        const bool dta_files = request.specified_run || request.cluster.dta;
+        summary.AddClusters(input.spectra, result,
+                            dta_files ? std::optional(settings.consensus_type) : std::nullopt);
     } else {
         const std::vector<ListedPair>& pairs = dynamic_cast<const CModificationCluster&>(*para.engine).last_pairs();
         summary.AddPairs(pairs.size(), request.job == kModsearchJob ? out.staging() / kMassDifferences : fs::path());
         if (!request.specified_run) {
+            const auto writing_started = std::chrono::steady_clock::now();
             summary.offsets = WriteOffsetProfile(request, settings, pairs, input.spectra.size(), out.staging());
+            writing_seconds = SecondsSince(writing_started);
             summary.unimod = UnimodFile(request);
         }
     }
@@ -358,9 +373,12 @@ void RunEngine(const EngineRequest& request) {
     summary.seconds = SecondsSince(started);
     summary.reading_seconds = reading_seconds;
     summary.engine_seconds = engine_seconds;
+    summary.writing_seconds = writing_seconds;
     // The modification search leaves its progress text without a line end.
     if (request.job == kModsearchJob && input.spectra.size() >= 10) std::printf("\n");
     summary.Print();
+    KeepUntilExit(std::make_shared<const InputSpectra>(std::move(input)));
+    KeepUntilExit(std::make_shared<const Clustering>(std::move(made)));
 }
 
 }  // namespace speclink::cli

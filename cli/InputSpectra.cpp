@@ -1,11 +1,12 @@
 #include "speclink/cli/InputSpectra.h"
 
 #include <algorithm>
+#include <bit>
+#include <functional>
 #include <stdexcept>
 #include <string_view>
 #include <system_error>
 #include <unordered_map>
-#include <unordered_set>
 
 #include "speclink/cli/ProgressBar.h"
 #include "speclink/formats/ReadOptions.h"
@@ -40,6 +41,45 @@ std::string WithSuffix(const std::string& name, std::size_t k) {
     renamed.append(name, dot);
     return renamed;
 }
+
+// The names taken so far, as pointers to the records' own names, in an open-addressing
+// table: no name is copied or allocated, and a run of a million names is checked in a
+// fraction of a second.
+class TakenNames {
+public:
+    explicit TakenNames(std::size_t expected) : slots_(std::bit_ceil(2 * expected + 16), nullptr) {}
+
+    // Takes `name` (kept by the caller for the table's life) when it is free; false when taken.
+    bool Take(const std::string* name) {
+        std::size_t slot = Find(*name);
+        if (slots_[slot] != nullptr) return false;
+        slots_[slot] = name;
+        if (++size_ * 2 > slots_.size()) Grow();
+        return true;
+    }
+
+    bool Contains(std::string_view name) const { return slots_[Find(name)] != nullptr; }
+
+private:
+    // The slot holding `name`, or the empty slot where it would go.
+    std::size_t Find(std::string_view name) const {
+        const std::size_t mask = slots_.size() - 1;
+        std::size_t slot = std::hash<std::string_view>{}(name) & mask;
+        while (slots_[slot] != nullptr && *slots_[slot] != name) slot = (slot + 1) & mask;
+        return slot;
+    }
+
+    void Grow() {
+        std::vector<const std::string*> old(slots_.size() * 2, nullptr);
+        old.swap(slots_);
+        for (const std::string* name : old) {
+            if (name != nullptr) slots_[Find(*name)] = name;
+        }
+    }
+
+    std::vector<const std::string*> slots_;
+    std::size_t size_ = 0;
+};
 
 }  // namespace
 
@@ -150,17 +190,17 @@ void OrderForModificationSearch(InputSpectra& input) {
 }
 
 void MakeNamesUnique(InputSpectra& input) {
-    std::unordered_set<std::string> taken;
-    taken.reserve(input.spectra.size());
+    TakenNames taken(input.spectra.size());
     // Per name, the next suffix to try: a name repeated many times is not searched anew.
     std::unordered_map<std::string, std::size_t> next_suffix;
     for (CSpectrum& spectrum : input.spectra) {
-        if (taken.insert(spectrum.file_name).second) continue;
+        if (taken.Take(&spectrum.file_name)) continue;
         std::size_t& k = next_suffix.try_emplace(spectrum.file_name, 2).first->second;
         std::string name = WithSuffix(spectrum.file_name, k);
-        while (!taken.insert(name).second) name = WithSuffix(spectrum.file_name, ++k);
+        while (taken.Contains(name)) name = WithSuffix(spectrum.file_name, ++k);
         ++k;
         spectrum.file_name = std::move(name);
+        taken.Take(&spectrum.file_name);
         ++input.renamed;
     }
 }

@@ -7,12 +7,13 @@
 
 namespace speclink::cli {
 
-InputSpectrumFiles::InputSpectrumFiles(const InputSpectra& input) : input_(input) {
-    by_name_.reserve(input.spectra.size());
-    for (std::size_t k = 0; k < input.spectra.size(); ++k) by_name_.emplace(input.spectra[k].file_name, k);
-}
+InputSpectrumFiles::InputSpectrumFiles(const InputSpectra& input) : input_(input) {}
 
 std::optional<std::string> InputSpectrumFiles::Content(const std::string& file_name) const {
+    std::call_once(indexed_, [this] {
+        by_name_.reserve(input_.spectra.size());
+        for (std::size_t k = 0; k < input_.spectra.size(); ++k) by_name_.emplace(input_.spectra[k].file_name, k);
+    });
     const auto found = by_name_.find(file_name);
     if (found == by_name_.end()) return std::nullopt;
     const std::size_t k = found->second;

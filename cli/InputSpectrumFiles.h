@@ -1,5 +1,6 @@
 #pragma once
 
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,7 +13,8 @@ namespace speclink::cli {
 
 /// The spectrum files of the records of a run, for the copies the clustering engine makes:
 /// a DTA input's own file as it stands, any other record written as the engine writes a
-/// single spectrum. Record names must be unique; the records must outlive this object.
+/// single spectrum. Record names must be unique; the records must outlive this object. The
+/// index of names is made at the first copy asked for: most runs make none.
 class InputSpectrumFiles : public SpectrumSource {
 public:
     explicit InputSpectrumFiles(const InputSpectra& input);
@@ -21,7 +23,8 @@ public:
 
 private:
     const InputSpectra& input_;
-    std::unordered_map<std::string_view, std::size_t> by_name_;
+    mutable std::once_flag indexed_;
+    mutable std::unordered_map<std::string_view, std::size_t> by_name_;
 };
 
 }  // namespace speclink::cli

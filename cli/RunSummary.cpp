@@ -38,7 +38,7 @@ std::string DescribeRead(const InputFileReport& file) {
 }
 
 void RunSummary::AddClusters(const std::vector<CSpectrum>& spectra, const Clustering& result,
-                             Representative_Spectra consensus_type) {
+                             std::optional<Representative_Spectra> dta_consensus) {
     clustering = true;
     const ClusterWalks walks = WalkClusters(result.links);
     clusters = walks.size();
@@ -49,7 +49,7 @@ void RunSummary::AddClusters(const std::vector<CSpectrum>& spectra, const Cluste
         if (size < 2) continue;
         ++multi_clusters;
         clustered_spectra += size;
-        if (consensus_type == CONSENSUS_SPECTRA || consensus_type == CONSENSUS_SPECTRA_AND_REPRESENTATIVES) {
+        if (dta_consensus == CONSENSUS_SPECTRA || dta_consensus == CONSENSUS_SPECTRA_AND_REPRESENTATIVES) {
             names.insert(ConsensusFileName(spectra, walks[cluster]));
         }
     }
@@ -109,8 +109,8 @@ void RunSummary::Print() const {
                     "or a scan repeated in a file); clusters.tsv gives each its source file and native id\n",
                     renamed);
     }
-    std::printf("  time: %.2f s (reading %.2f s, %s %.2f s)\n", seconds, reading_seconds,
-                clustering ? "clustering" : "searching", engine_seconds);
+    std::printf("  time: %.2f s (reading %.2f s, %s %.2f s, writing %.2f s)\n", seconds, reading_seconds,
+                clustering ? "clustering" : "searching", engine_seconds, writing_seconds);
     std::fflush(stdout);
 }
 

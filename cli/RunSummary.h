@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -28,6 +29,7 @@ struct RunSummary {
     double seconds = 0.0;
     double reading_seconds = 0.0;  ///< of `seconds`, reading the inputs
     double engine_seconds = 0.0;   ///< of `seconds`, the engine's run
+    double writing_seconds = 0.0;  ///< of `seconds`, writing the command's own files after the run
 
     // Clustering.
     bool clustering = false;
@@ -43,8 +45,10 @@ struct RunSummary {
     std::vector<NamedOffset> offsets;  ///< the profile, most pairs first
     std::string unimod;                ///< the Unimod file that named it, empty for none
 
+    /// The cluster counts; with `dta_consensus` (the consensus type of a run that wrote DTA
+    /// files) also how many consensus DTA files kept a name of their own.
     void AddClusters(const std::vector<CSpectrum>& spectra, const Clustering& clustering,
-                     Representative_Spectra consensus_type);
+                     std::optional<Representative_Spectra> dta_consensus);
     void AddPairs(size_t listed, const std::filesystem::path& mass_differences);
     void Print() const;
 };

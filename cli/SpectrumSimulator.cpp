@@ -154,7 +154,7 @@ CSpectrum MakeSpectrum(const PeptideForm& form, const SimulationOptions& options
     for (int32_t n = 0; n < options.noise_peaks; ++n)
         spectrum.peaks.push_back({Round(100.0 + (top - 100.0) * random.Uniform(), 1e4),
                                   Round(scale * 0.05 * random.Uniform() + 1.0, 100.0)});
-    std::sort(spectrum.peaks.begin(), spectrum.peaks.end(), ByMzAscending);
+    SortByMzAscending(spectrum.peaks);
     return spectrum;
 }
 

@@ -1,3 +1,4 @@
+#include "speclink/cli/ProcessEnd.h"
 #include "speclink/cli/SpeclinkApp.h"
 
-int main(int argc, char** argv) { return speclink::cli::RunSpeclink(argc, argv); }
+int main(int argc, char** argv) { speclink::cli::ExitKeeping(speclink::cli::RunSpeclink(argc, argv)); }

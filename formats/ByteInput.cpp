@@ -2,6 +2,7 @@
 
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -75,6 +76,15 @@ bool ByteInput::FillRaw() {
     file_offset_ += got;
     if (progress_) progress_->Add(got);
     return true;
+}
+
+void ByteInput::Release(const char* end) {
+    if (mapping_ == nullptr || end <= mapping_) return;
+    const auto page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+    const size_t upto = std::min(static_cast<size_t>(end - mapping_), mapping_size_) / page * page;
+    if (upto <= released_) return;
+    madvise(const_cast<char*>(mapping_) + released_, upto - released_, MADV_DONTNEED);
+    released_ = upto;
 }
 
 std::string_view ByteInput::Peek(size_t size) {

@@ -48,6 +48,10 @@ public:
     /// in memory, and all stay valid as long as this ByteInput.
     bool mapped() const { return mapping_ != nullptr; }
 
+    /// A mapped file: the content before `end` is no longer read, so that its pages leave
+    /// the process's memory (they stay in the system's file cache).
+    void Release(const char* end);
+
     const std::string& path() const { return path_; }
 
 private:
@@ -81,6 +85,7 @@ private:
     const char* mapping_ = nullptr;
     size_t mapping_size_ = 0;
     size_t mapping_offset_ = 0;
+    size_t released_ = 0;  ///< bytes of the mapping given back, whole pages
 };
 
 }  // namespace speclink

@@ -83,6 +83,7 @@ struct MgfChunk {
 // What parsing a chunk gave: its records and counts, in file order, and the error that
 // stopped it, if any.
 struct ParsedChunk {
+    const char* text_end = nullptr;  // of the chunk's text, when it lies in a mapped file
     ReadResult counted;
     std::vector<CSpectrum> records;
     std::vector<std::string> native_ids;
@@ -291,6 +292,7 @@ private:
 // Parses the spectra of a chunk and makes their records, counted apart from the file's.
 ParsedChunk ParseChunk(const std::string& path, const MgfChunk& chunk, const RecordEmitter& emitter) {
     ParsedChunk parsed;
+    if (chunk.mapped.data() != nullptr) parsed.text_end = chunk.mapped.data() + chunk.mapped.size();
     const SpectrumSink keep = [&parsed](CSpectrum&& record, std::string_view native_id) {
         parsed.records.push_back(std::move(record));
         parsed.native_ids.emplace_back(native_id);
@@ -558,6 +560,8 @@ private:
 
     void HandOn(ParsedChunk parsed) {
         emitter_.Forward(parsed.counted, std::move(parsed.records), parsed.native_ids);
+        // Chunks are handed on in file order: nothing before this one's end is read again.
+        if (parsed.text_end != nullptr) input_.Release(parsed.text_end);
         if (parsed.error) {
             // Workers still parsing later chunks finish before the error leaves.
             pending_.clear();

@@ -16,7 +16,7 @@ PeakList PooledPeaks(const std::vector<CSpectrum>& spectra, std::span<const int3
         const PeakList& peaks = spectra[member].peaks;
         pooled.insert(pooled.end(), peaks.begin(), peaks.end());
     }
-    std::sort(pooled.begin(), pooled.end(), ByMzAscending);
+    SortByMzAscending(pooled);
     return pooled;
 }
 

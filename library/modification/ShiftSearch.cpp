@@ -104,8 +104,8 @@ int32_t CModificationCluster::FindBestShift(const CSpectrum& a, const CSpectrum&
     // its m/z does not change that order: sort each list once.
     PeakList a_sorted = a_peaks;
     PeakList b_sorted = b_peaks;
-    std::sort(a_sorted.begin(), a_sorted.end(), ByIntensityDescending);
-    std::sort(b_sorted.begin(), b_sorted.end(), ByIntensityDescending);
+    SortByIntensityDescending(a_sorted);
+    SortByIntensityDescending(b_sorted);
     GreedyScratch scratch;
     IndexedPeakList moved;
     return BestWholeShift(a.precursor_mass, b.precursor_mass, IndexedPeakList(std::move(a_sorted)),

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <vector>
 
 namespace speclink {
@@ -20,5 +21,14 @@ inline bool ByMzAscending(const Peak& a, const Peak& b) { return a.mz < b.mz; }
 
 /// Ordering predicate: intensity strictly greater.
 inline bool ByIntensityDescending(const Peak& a, const Peak& b) { return a.intensity > b.intensity; }
+
+/// The ordinary unstable sorts by the two predicates. The predicates go in as function
+/// objects, which the sort inlines; its comparisons, and so its result, are the same.
+inline void SortByMzAscending(PeakList& peaks) {
+    std::sort(peaks.begin(), peaks.end(), [](const Peak& a, const Peak& b) { return ByMzAscending(a, b); });
+}
+inline void SortByIntensityDescending(PeakList& peaks) {
+    std::sort(peaks.begin(), peaks.end(), [](const Peak& a, const Peak& b) { return ByIntensityDescending(a, b); });
+}
 
 }  // namespace speclink

@@ -22,14 +22,14 @@ void CPeakSelect::SelectPeak(PeakList& peaks) const {
             // An unknown method reduces nothing; the list is still put into m/z order.
             break;
     }
-    std::sort(peaks.begin(), peaks.end(), ByMzAscending);
+    SortByMzAscending(peaks);
 }
 
 void CPeakSelect::SelectWholeTopPeaks(PeakList& peaks) const {
     // The count is compared as an unsigned number: a negative N exceeds every list size.
     const auto keep = static_cast<std::size_t>(static_cast<uint32_t>(whole_top_peak_num));
     if (peaks.size() < keep) return;
-    std::sort(peaks.begin(), peaks.end(), ByIntensityDescending);
+    SortByIntensityDescending(peaks);
     PeakList kept(peaks.begin(), peaks.begin() + static_cast<std::ptrdiff_t>(keep));
     peaks = std::move(kept);
 }

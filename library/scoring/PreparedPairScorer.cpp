@@ -21,7 +21,7 @@ void PreparedPairScorer::WorkingList::Sort() {
             copy_.assign(peaks_->by_mz.begin(), peaks_->by_mz.end());
             copied_ = true;
         }
-        std::sort(copy_.begin(), copy_.end(), ByIntensityDescending);
+        SortByIntensityDescending(copy_);
     }
     sorted_ = true;
 }
@@ -34,7 +34,7 @@ const PeakList& PreparedPairScorer::WorkingList::Peaks() const {
 const IndexedPeakList& PreparedPairScorer::WorkingList::SortedCopy(IndexedPeakList& storage) const {
     if (peaks_->settled) return peaks_->ranked;
     PeakList sorted = Peaks();
-    std::sort(sorted.begin(), sorted.end(), ByIntensityDescending);
+    SortByIntensityDescending(sorted);
     storage = IndexedPeakList(std::move(sorted));
     return storage;
 }

@@ -30,7 +30,7 @@ PreparedPeaks Prepare(const CSpectrum& spectrum, const CPeakSelect* peak_select)
     SqrtNormalize(prepared.by_mz);
     // The same sort, with the same predicate, as CSimilarity::ComputeScore.
     PeakList ranked = prepared.by_mz;
-    std::sort(ranked.begin(), ranked.end(), ByIntensityDescending);
+    SortByIntensityDescending(ranked);
     // With strictly falling intensities the sorted order is the only one, and every later
     // sort leaves it; otherwise see what a second sort does.
     const bool strictly_falling = std::adjacent_find(ranked.begin(), ranked.end(), [](const Peak& p, const Peak& q) {
@@ -40,7 +40,7 @@ PreparedPeaks Prepare(const CSpectrum& spectrum, const CPeakSelect* peak_select)
         prepared.settled = true;
     } else {
         PeakList again = ranked;
-        std::sort(again.begin(), again.end(), ByIntensityDescending);
+        SortByIntensityDescending(again);
         prepared.settled = SameBits(again, ranked);
     }
     prepared.ranked = IndexedPeakList(std::move(ranked));

@@ -30,8 +30,8 @@ double CSimilarity::ComputeScore(PeakList& first, PeakList& second, double shift
     // modification search resolves "Comprehensive" before it scores a pair.
     if (similar_method < SIMILAR_INTENSITY_SCORE || similar_method > SIMILAR_BONANZA) return 0.0;
     if (SortsByIntensity(similar_method)) {
-        std::sort(first.begin(), first.end(), ByIntensityDescending);
-        std::sort(second.begin(), second.end(), ByIntensityDescending);
+        SortByIntensityDescending(first);
+        SortByIntensityDescending(second);
     }
     return (this->*score_table[static_cast<std::size_t>(similar_method)])(first, second, shift);
 }

@@ -127,8 +127,12 @@ TEST(ClusterOutputs, RepeatedNamesAreReadAndMadeUnique) {
         const std::vector<std::string> fields = Fields(table[k]);
         ++names[fields[10]];
         ++per_source[fields[3]];
-        if (fields[3].ends_with("gnps.mgf")) EXPECT_EQ(fields[5], "1");
-        if (fields[3].ends_with("run.mzML")) EXPECT_TRUE(fields[4].starts_with("scan=")) << fields[4];
+        if (fields[3].ends_with("gnps.mgf")) {
+            EXPECT_EQ(fields[5], "1");
+        }
+        if (fields[3].ends_with("run.mzML")) {
+            EXPECT_TRUE(fields[4].starts_with("scan=")) << fields[4];
+        }
     }
     EXPECT_EQ(names.size(), 3 * spectra.size());
     for (const auto& [source, count] : per_source) EXPECT_EQ(count, static_cast<int>(spectra.size())) << source;
