@@ -141,6 +141,9 @@ void AddModsearchCommand(CLI::App& app, const std::string& command_line) {
     command->add_option("--offset-tol", options->request.modsearch.offset_tol,
                         "How far (Da) a Unimod modification may lie from an offset to name it")
         ->check(CLI::Range(0.0, 10.0));
+    command->add_flag("--raw-scores", options->request.modsearch.raw_scores,
+                      "Also write score.txt, the square root of every pair score above 0.0001, one per line (gigabytes "
+                      "for a large search); score_histogram.tsv holds how often each value occurs either way");
     options->AddParameterFile(*command);
     // "Dot Product Mod" tries the mass difference as a shift, which "Dot Product" does not:
     // on simulated modified pairs it finds ten times as many (see README).

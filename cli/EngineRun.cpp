@@ -41,6 +41,7 @@ constexpr const char* kClusterResultDefault = "clusters.csv";
 constexpr const char* kPairListDefault = "pairs.csv";
 constexpr const char* kParametersUsed = "speclink.params";
 constexpr const char* kScoreFile = "score.txt";
+constexpr const char* kScoreHistogram = "score_histogram.tsv";
 constexpr const char* kMassDifferences = "temp.temp";
 constexpr const char* kClusterTable = "clusters.tsv";
 constexpr const char* kConsensusMgf = "consensus.mgf";
@@ -114,11 +115,33 @@ void WriteParametersUsed(const Settings& settings, const fs::path& path, const E
     if (file.fail()) throw OutputError("cannot write " + path.string());
 }
 
+// Whether the modification search writes score.txt: the engine's own run does, the command
+// on request.
+bool ListsScores(const EngineRequest& request) { return request.specified_run || request.modsearch.raw_scores; }
+
+// How often each value of score.txt occurs: "sqrt_score" as score.txt writes it, "pairs",
+// one line per value that occurs, ascending.
+void WriteScoreHistogram(const fs::path& path, const std::vector<uint64_t>& counts) {
+    std::string text = "sqrt_score\tpairs\n";
+    for (std::size_t value = 0; value < counts.size(); ++value) {
+        if (counts[value] == 0) continue;
+        char line[64];
+        std::snprintf(line, sizeof line, "%zu.%04zu\t%llu\n", value / 10000, value % 10000,
+                      static_cast<unsigned long long>(counts[value]));
+        text += line;
+    }
+    std::ofstream file(path, std::ios::binary);
+    file << text;
+    file.close();
+    if (file.fail()) throw OutputError("cannot write " + path.string());
+}
+
 // The names a run is sure to write, for the check of the output directory.
 std::vector<std::string> PlannedNames(const EngineRequest& request, const std::string& result) {
     std::vector<std::string> names = {result, kParametersUsed};
     if (request.job == kModsearchJob) {
-        names.push_back(kScoreFile);
+        if (ListsScores(request)) names.push_back(kScoreFile);
+        if (!request.specified_run) names.push_back(kScoreHistogram);
         names.push_back(kMassDifferences);
     }
     if (request.job != kClusterJob && !request.specified_run) {
@@ -290,6 +313,7 @@ void RunEngine(const EngineRequest& request) {
     staged.Configure(para);
     para.engine->threads = request.threads;
     para.representative_spectra->threads = request.threads;
+    if (request.job == kModsearchJob) dynamic_cast<CModificationCluster&>(*para.engine).list_scores = ListsScores(request);
     para.spectra_process->spectrum_source = &spectrum_files;
 
     const auto engine_started = std::chrono::steady_clock::now();
@@ -315,8 +339,12 @@ void RunEngine(const EngineRequest& request) {
     // check its writes: the files must be whole and the device must not have run full.
     RequireWholeFile(out.staging() / settings.cluster_result);
     if (request.job == kModsearchJob) {
-        RequireWholeFile(out.staging() / kScoreFile);
+        if (ListsScores(request)) RequireWholeFile(out.staging() / kScoreFile);
         RequireWholeFile(out.staging() / kMassDifferences);
+        if (!request.specified_run) {
+            WriteScoreHistogram(out.staging() / kScoreHistogram,
+                                dynamic_cast<const CModificationCluster&>(*para.engine).score_counts());
+        }
     }
     RequireSpaceLeft(out.path());
     // The mass-difference groups are read for the summary before they move.
@@ -357,7 +385,10 @@ void RunEngine(const EngineRequest& request) {
         outputs.push_back({settings.cluster_result, std::to_string(summary.pairs) + " pairs above the threshold"});
     }
     if (request.job == kModsearchJob) {
-        outputs.push_back({kScoreFile, "square roots of the pair scores above 0.0001"});
+        if (ListsScores(request)) outputs.push_back({kScoreFile, "square roots of the pair scores above 0.0001"});
+        if (!request.specified_run) {
+            outputs.push_back({kScoreHistogram, "how many pairs scored each square root of a score above 0.0001"});
+        }
         outputs.push_back({kMassDifferences, "mass differences of the pairs, grouped and counted"});
     }
     if (!clustering && !request.specified_run) {

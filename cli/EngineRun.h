@@ -28,6 +28,7 @@ struct ModsearchRequest {
     std::string unimod;           ///< Unimod XML file; empty: Debian's, when installed
     double offset_width = 0.01;   ///< Da, half width of the smoothing of the mass differences
     double offset_tol = 0.02;     ///< Da, how far a named modification may lie from an offset
+    bool raw_scores = false;      ///< score.txt besides score_histogram.tsv
 };
 
 /// A clustering or modification-search run of the command line: which inputs, where the

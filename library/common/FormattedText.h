@@ -51,34 +51,14 @@ public:
 
     /// Appends `value` with `decimals` digits after the point, 4 or 6.
     void Append(std::string& text, double value, int decimals) const {
-        const double magnitude = std::fabs(value);
-        if (!exact_ || (decimals != 4 && decimals != 6) || !(magnitude < 0x1p53)) {
+        uint64_t scaled = 0;
+        if (!Scaled(value, decimals, scaled)) {
             AppendFormatted(text, "%.*f", decimals, value);
             return;
         }
-        // magnitude = mantissa * 2^exponent exactly, with a whole mantissa below 2^53 and
-        // an exponent of 0 or below.
-        int exponent = 0;
-        const double fraction = std::frexp(magnitude, &exponent);
-        const auto mantissa = static_cast<uint64_t>(std::ldexp(fraction, 53));
-        exponent -= 53;
-        // magnitude * 10^decimals = mantissa * 10^decimals * 2^exponent, below 2^73 before
-        // the shift, rounded to the nearest whole number, ties to even.
-        __extension__ typedef unsigned __int128 Wide;
         const uint64_t unit = decimals == 4 ? 10000u : 1000000u;
-        const Wide product = static_cast<Wide>(mantissa) * unit;
-        Wide scaled = 0;
-        if (exponent == 0) {
-            scaled = product;
-        } else if (exponent > -127) {
-            const int shift = -exponent;
-            scaled = product >> shift;
-            const Wide rest = product - (scaled << shift);
-            const Wide half = static_cast<Wide>(1) << (shift - 1);
-            if (rest > half || (rest == half && (scaled & 1) != 0)) ++scaled;
-        }
-        uint64_t whole = static_cast<uint64_t>(scaled / unit);
-        uint64_t part = static_cast<uint64_t>(scaled % unit);
+        uint64_t whole = scaled / unit;
+        uint64_t part = scaled % unit;
         char digits[32];
         char* const end = digits + sizeof digits;
         char* p = end;
@@ -93,6 +73,37 @@ public:
         } while (whole != 0);
         if (std::signbit(value)) *--p = '-';
         text.append(p, end);
+    }
+
+    /// The digits Append writes for |value| without the point, as a whole number (0.5 with
+    /// 4 decimals: 5000); false where Append leaves the writing to snprintf.
+    bool Scaled(double value, int decimals, uint64_t& scaled) const {
+        const double magnitude = std::fabs(value);
+        if (!exact_ || (decimals != 4 && decimals != 6) || !(magnitude < 0x1p53)) return false;
+        // magnitude = mantissa * 2^exponent exactly, with a whole mantissa below 2^53 and
+        // an exponent of 0 or below.
+        int exponent = 0;
+        const double fraction = std::frexp(magnitude, &exponent);
+        const auto mantissa = static_cast<uint64_t>(std::ldexp(fraction, 53));
+        exponent -= 53;
+        // magnitude * 10^decimals = mantissa * 10^decimals * 2^exponent, below 2^73 before
+        // the shift, rounded to the nearest whole number, ties to even.
+        __extension__ typedef unsigned __int128 Wide;
+        const uint64_t unit = decimals == 4 ? 10000u : 1000000u;
+        const Wide product = static_cast<Wide>(mantissa) * unit;
+        Wide rounded = 0;
+        if (exponent == 0) {
+            rounded = product;
+        } else if (exponent > -127) {
+            const int shift = -exponent;
+            rounded = product >> shift;
+            const Wide rest = product - (rounded << shift);
+            const Wide half = static_cast<Wide>(1) << (shift - 1);
+            if (rest > half || (rest == half && (rounded & 1) != 0)) ++rounded;
+        }
+        if ((rounded >> 64) != 0) return false;
+        scaled = static_cast<uint64_t>(rounded);
+        return true;
     }
 
 private:

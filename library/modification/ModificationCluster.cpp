@@ -24,6 +24,20 @@ namespace {
 // Scores at or below this are not worth a line in "score.txt".
 constexpr double kSmallestListedScore = 0.0001;
 
+// "%.4lf" values of a square root of a score from 0 to 1.
+constexpr std::size_t kScoreValues = 10001;
+
+// "%.4lf" of `value` as a whole number, read back from what printf writes.
+uint32_t ScaledByText(double value) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.4f", value);
+    uint32_t scaled = 0;
+    for (const char* c = text; *c != '\0'; ++c) {
+        if (*c >= '0' && *c <= '9') scaled = scaled * 10 + static_cast<uint32_t>(*c - '0');
+    }
+    return scaled;
+}
+
 // A singly charged fragment of a triply charged precursor can show up doubly charged in
 // the doubly charged partner, which "Dot Product X" accounts for.
 bool IsThreeThenTwo(int32_t first_charge, int32_t second_charge) { return first_charge == 3 && second_charge == 2; }
@@ -81,6 +95,7 @@ private:
 struct RowsOutput {
     std::string pair_lines;
     std::string score_lines;
+    std::vector<uint32_t> score_values;  // "%.4lf" of the square roots, times 10000
     std::vector<ListedPair> pairs;
     // "Comprehensive": the method the block's last scored pair left in the scorer.
     std::optional<Similar_Method> resolved;
@@ -88,6 +103,7 @@ struct RowsOutput {
     void Clear() {
         pair_lines.clear();
         score_lines.clear();
+        score_values.clear();
         pairs.clear();
         resolved.reset();
     }
@@ -110,14 +126,15 @@ void CModificationCluster::Run(const std::vector<CSpectrum>& spectra, CSimilarit
     const double lowest = lower_mass;
     const double highest = upper_mass;
 
+    score_counts_.assign(kScoreValues, 0);
     const std::string path = spectra_process->GetClusterResult();
     StdioFile pair_list = OpenStdioFile(path, "w");
-    StdioFile score_file = OpenStdioFile("score.txt", "a+");
+    StdioFile score_file = list_scores ? OpenStdioFile("score.txt", "a+") : StdioFile();
     if (!pair_list) {
         std::printf("Cannot open file: %s!\n", path.c_str());
         return;
     }
-    const bool list_scores = static_cast<bool>(score_file);
+    const bool write_scores = static_cast<bool>(score_file);
 
     // What the pair filters read, at hand in one array rather than across the records.
     std::vector<PairKey> keys;
@@ -153,17 +170,27 @@ void CModificationCluster::Run(const std::vector<CSpectrum>& spectra, CSimilarit
                 out.pair_lines += '\n';
                 out.pairs.push_back({static_cast<uint32_t>(i), static_cast<uint32_t>(j), d, score, 0});
             }
-            if (score > kSmallestListedScore && list_scores) {
-                // "%.4lf\n"
-                fixed.Append(out.score_lines, std::sqrt(score), 4);
-                out.score_lines += '\n';
+            if (score > kSmallestListedScore) {
+                const double root = std::sqrt(score);
+                uint64_t value = 0;
+                out.score_values.push_back(fixed.Scaled(root, 4, value) ? static_cast<uint32_t>(value)
+                                                                         : ScaledByText(root));
+                if (write_scores) {
+                    // "%.4lf\n"
+                    fixed.Append(out.score_lines, root, 4);
+                    out.score_lines += '\n';
+                }
             }
         },
         [&](const RowsOutput& out, std::size_t first, std::size_t end) {
             for (std::size_t i = first; i < end; ++i) progress.At(i);
             std::fwrite(out.pair_lines.data(), 1, out.pair_lines.size(), pair_list.get());
-            if (list_scores) std::fwrite(out.score_lines.data(), 1, out.score_lines.size(), score_file.get());
+            if (write_scores) std::fwrite(out.score_lines.data(), 1, out.score_lines.size(), score_file.get());
             last_pairs_.insert(last_pairs_.end(), out.pairs.begin(), out.pairs.end());
+            for (const uint32_t value : out.score_values) {
+                if (value >= score_counts_.size()) score_counts_.resize(value + 1, 0);
+                ++score_counts_[value];
+            }
             if (out.resolved) resolved = out.resolved;
         });
     // The caller's scorer ends as the last pair scored in list order left it.

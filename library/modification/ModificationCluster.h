@@ -75,8 +75,18 @@ public:
     /// The pairs the last Run or RunShiftSearch wrote to its pair list, in the same order.
     const std::vector<ListedPair>& last_pairs() const { return last_pairs_; }
 
+    /// Whether Run appends to "score.txt" as described; a host that shows the distribution of
+    /// the scores rather than every one (score_counts()) switches it off.
+    bool list_scores = true;
+
+    /// How many of the last Run's scores above 0.0001 had each "%.4lf" value of their square
+    /// root, indexed by that value times 10000 (0 to 10000 for scores up to 1): the content of the lines Run
+    /// appends to "score.txt", without their order. Counted whether or not they are listed.
+    const std::vector<uint64_t>& score_counts() const { return score_counts_; }
+
 private:
     std::vector<ListedPair> last_pairs_;
+    std::vector<uint64_t> score_counts_;
 };
 
 }  // namespace speclink

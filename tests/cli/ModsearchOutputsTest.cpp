@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 #include <set>
 #include <sstream>
 #include <string>
@@ -120,6 +121,22 @@ TEST_F(SimulatedSearch, EveryPairIsComparedWithItsShiftWhateverTheInputOrder) {
     either.insert(reversed.begin(), reversed.end());
     EXPECT_EQ(PairsOf(forwards, false), either);
     EXPECT_GT(either.size(), 500u);
+}
+
+// score_histogram.tsv counts the lines of score.txt, which only --raw-scores writes.
+TEST_F(SimulatedSearch, TheScoreHistogramCountsTheRawScores) {
+    EXPECT_FALSE(fs::exists(Search("forwards.mgf", "histogram") / "score.txt"));
+    const fs::path out = Search("forwards.mgf", "raw", {"--raw-scores"});
+    std::map<std::string, long> raw;
+    std::istringstream lines(ReadFile(out / "score.txt"));
+    for (std::string line; std::getline(lines, line);) ++raw[line];
+    std::map<std::string, long> counted;
+    const auto rows = Rows(ReadFile(out / "score_histogram.tsv"), '\t');
+    ASSERT_EQ(rows.front(), (std::vector<std::string>{"sqrt_score", "pairs"}));
+    for (std::size_t k = 1; k < rows.size(); ++k) counted[rows[k][0]] = std::stol(rows[k][1]);
+    EXPECT_GT(raw.size(), 1000u);
+    EXPECT_EQ(counted, raw);
+    EXPECT_EQ(ReadFile(out / "score_histogram.tsv"), ReadFile(dir_->path() / "histogram" / "score_histogram.tsv"));
 }
 
 TEST(Unimod, ReadsModificationsSubstitutionsAndResidues) {

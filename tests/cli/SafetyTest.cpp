@@ -191,7 +191,8 @@ TEST(OutputDirectory, EarlierRunsAreRefusedOrReplaced) {
     const TempDir dir;
     WriteFile(dir / "small.mgf", kSmallMgf);
     const std::string out = dir / "out";
-    ASSERT_EQ(RunCommand({"modsearch", dir / "small.mgf", "-o", out, "--threshold", "0"}).code, EXIT_OK);
+    ASSERT_EQ(RunCommand({"modsearch", dir / "small.mgf", "-o", out, "--threshold", "0", "--raw-scores"}).code,
+              EXIT_OK);
     WriteFile(dir.path() / "out" / "notes.txt", "mine\n");
     const std::string scores = ReadFile(dir.path() / "out" / "score.txt");
 
@@ -201,7 +202,9 @@ TEST(OutputDirectory, EarlierRunsAreRefusedOrReplaced) {
               std::string::npos)
         << refused.err;
 
-    ASSERT_EQ(RunCommand({"modsearch", dir / "small.mgf", "-o", out, "--threshold", "0", "--overwrite"}).code, EXIT_OK);
+    ASSERT_EQ(
+        RunCommand({"modsearch", dir / "small.mgf", "-o", out, "--threshold", "0", "--raw-scores", "--overwrite"}).code,
+        EXIT_OK);
     EXPECT_EQ(ReadFile(dir.path() / "out" / "score.txt"), scores);
     ASSERT_EQ(RunCommand({"cluster", dir / "small.mgf", "-o", out, "--overwrite"}).code, EXIT_OK);
     EXPECT_FALSE(fs::exists(dir.path() / "out" / "pairs.csv"));
