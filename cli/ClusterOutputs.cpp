@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstring>
 #include <fstream>
+#include <future>
+#include <optional>
 #include <stdexcept>
 #include <unordered_set>
 
@@ -15,6 +17,8 @@
 #include "speclink/formats/ProtonMass.h"
 #include "speclink/library/common/FormattedText.h"
 #include "speclink/library/common/InOrderWorkers.h"
+#include "speclink/library/common/StdioFile.h"
+#include "speclink/library/consensus/ClusterResultWriter.h"
 #include "speclink/library/consensus/ConsensusSpectrum.h"
 #include "speclink/library/consensus/SpectrumText.h"
 
@@ -37,13 +41,20 @@ void AppendField(std::string& line, const std::string& text) {
     }
 }
 
-// Cluster number (1-based, in the order of the cluster result file) of every record.
-std::vector<uint32_t> ClusterNumbers(const ClusterWalks& walks, std::size_t records) {
+// Cluster number (1-based, in the order of the cluster result file, after `before` clusters
+// of earlier parts) of every record.
+std::vector<uint32_t> ClusterNumbers(const ClusterWalks& walks, std::size_t records, std::size_t before) {
     std::vector<uint32_t> numbers(records, 0);
     for (std::size_t cluster = 0; cluster < walks.size(); ++cluster) {
-        for (const int32_t member : walks[cluster]) numbers[member] = static_cast<uint32_t>(cluster + 1);
+        for (const int32_t member : walks[cluster]) numbers[member] = static_cast<uint32_t>(before + cluster + 1);
     }
     return numbers;
+}
+
+template <typename Number>
+void AppendNumber(std::string& text, Number number) {
+    char digits[24];
+    text.append(digits, std::to_chars(digits, digits + sizeof digits, number).ptr);
 }
 
 double MedianRetentionTime(const std::vector<CSpectrum>& spectra, std::span<const int32_t> members) {
@@ -53,6 +64,12 @@ double MedianRetentionTime(const std::vector<CSpectrum>& spectra, std::span<cons
     std::sort(times.begin(), times.end());
     const std::size_t middle = times.size() / 2;
     return times.size() % 2 == 1 ? times[middle] : (times[middle - 1] + times[middle]) / 2.0;
+}
+
+// A file that could not be written whole, with the reason errno holds.
+[[noreturn]] void FailWriting(const fs::path& path) {
+    throw OutputError("cannot write " + path.string() + ": " + std::strerror(errno) +
+                      (errno == ENOSPC ? " (the device is full)" : ""));
 }
 
 // Flushes `text` into `out` once it is large, and at the end.
@@ -71,10 +88,7 @@ public:
     }
 
 private:
-    [[noreturn]] void Fail() const {
-        throw OutputError("cannot write " + path_.string() + ": " + std::strerror(errno) +
-                          (errno == ENOSPC ? " (the device is full)" : ""));
-    }
+    [[noreturn]] void Fail() const { FailWriting(path_); }
 
     fs::path path_;
     std::ofstream out_;
@@ -89,53 +103,94 @@ std::string MemberEntry(const CSpectrum& spectrum, std::size_t cluster, std::siz
 
 }  // namespace
 
-void WriteClusterTable(const fs::path& path, const InputSpectra& input, const Clustering& clustering,
-                       const std::vector<SweepClustering>& sweep, int threads) {
-    const std::vector<CSpectrum>& spectra = input.spectra;
+struct ClusterOutputFiles::Files {
+    Files(const fs::path& directory, const std::string& result_name, bool representatives)
+        : table(directory / "clusters.tsv"), consensus(directory / "consensus.mgf") {
+        if (representatives) representative_entries.emplace(directory / "representatives.mgf");
+        if (!result_name.empty()) {
+            result_path = directory / result_name;
+            result_file = OpenStdioFile(result_path.string(), "w");
+            if (!result_file) throw OutputError("cannot create " + result_path.string());
+            result.emplace(result_file.get());
+        }
+    }
+
+    BlockWriter table;
+    BlockWriter consensus;
+    std::optional<BlockWriter> representative_entries;
+    fs::path result_path;
+    StdioFile result_file;
+    std::optional<ClusterResultWriter> result;
+    int result_error = 0;  // errno of the first failed write, taken on the thread that wrote
+};
+
+ClusterOutputFiles::ClusterOutputFiles(const fs::path& directory, const std::string& result_name,
+                                       std::vector<double> sweep, ClusterFileChoices choices, int threads)
+    : files_(std::make_unique<Files>(directory, result_name, choices.representatives)),
+      sweep_(std::move(sweep)),
+      choices_(choices),
+      threads_(threads),
+      clusters_before_(sweep_.size() + 1, 0) {
+    std::string header =
+        "cluster\tcluster_size\trepresentative\tsource_file\tnative_id\tscan\ttitle\tcharge\tprecursor_mz\t"
+        "retention_time\tfile_name";
+    for (const double threshold : sweep_) {
+        char value[32];
+        const auto end = std::to_chars(value, value + sizeof value, threshold);
+        header += "\tcluster_at_" + std::string(value, end.ptr);
+    }
+    header += '\n';
+    files_->table.Write(header);
+}
+
+ClusterOutputFiles::~ClusterOutputFiles() = default;
+
+void ClusterOutputFiles::Append(const InputSpectra& part, const std::vector<Clustering>& clusterings) {
+    const std::vector<CSpectrum>& spectra = part.spectra;
+    const Clustering& clustering = clusterings.front();
+    // The cluster result file is written beside the others, which share the other threads.
+    std::future<void> result_written;
+    if (files_->result) {
+        result_written = std::async(threads_ > 1 ? std::launch::async : std::launch::deferred,
+                                    [&] {
+                                        files_->result->Write(spectra, clustering.links);
+                                        if (std::ferror(files_->result_file.get()) != 0 && files_->result_error == 0) {
+                                            files_->result_error = errno;
+                                        }
+                                    });
+    }
     const ClusterWalks walks = WalkClusters(clustering.links);
     std::vector<bool> representative(spectra.size(), false);
     for (const int32_t k : clustering.representatives) representative[k] = true;
     std::vector<std::vector<uint32_t>> swept;
-    for (const SweepClustering& at : sweep) swept.push_back(ClusterNumbers(WalkClusters(at.clustering->links), spectra.size()));
-
-    BlockWriter out(path);
-    std::string header =
-        "cluster\tcluster_size\trepresentative\tsource_file\tnative_id\tscan\ttitle\tcharge\tprecursor_mz\t"
-        "retention_time\tfile_name";
-    for (const SweepClustering& at : sweep) {
-        char value[32];
-        const auto end = std::to_chars(value, value + sizeof value, at.threshold);
-        header += "\tcluster_at_" + std::string(value, end.ptr);
+    for (std::size_t t = 1; t < clusterings.size(); ++t) {
+        swept.push_back(ClusterNumbers(WalkClusters(clusterings[t].links), spectra.size(), clusters_before_[t]));
     }
-    header += '\n';
-    out.Write(header);
+    const std::size_t before = clusters_before_.front();
+
     const FixedPointWriter fixed;
-    const auto append_number = [](std::string& text, auto number) {
-        char digits[24];
-        text.append(digits, std::to_chars(digits, digits + sizeof digits, number).ptr);
-    };
     RunInOrder<std::string>(
-        walks.size(), kClustersPerBlock, threads, [] { return 0; },
+        walks.size(), kClustersPerBlock, threads_, [] { return 0; },
         [&](int, std::size_t first, std::size_t end, std::string& text) {
             text.clear();
             for (std::size_t cluster = first; cluster < end; ++cluster) {
                 const std::span<const int32_t> members = walks[cluster];
                 for (const int32_t k : members) {
                     const CSpectrum& spectrum = spectra[k];
-                    const RecordOrigin& origin = input.origins[k];
-                    append_number(text, cluster + 1);
+                    const RecordOrigin& origin = part.origins[k];
+                    AppendNumber(text, before + cluster + 1);
                     text += '\t';
-                    append_number(text, members.size());
+                    AppendNumber(text, members.size());
                     text += (representative[k] || members.size() == 1) ? "\t1\t" : "\t0\t";
-                    AppendField(text, input.files[origin.input].path);
+                    AppendField(text, part.files[origin.input].path);
                     text += '\t';
                     AppendField(text, origin.native_id);
                     text += '\t';
-                    append_number(text, spectrum.scan);
+                    AppendNumber(text, spectrum.scan);
                     text += '\t';
                     AppendField(text, spectrum.title);
                     text += '\t';
-                    append_number(text, spectrum.charge);
+                    AppendNumber(text, spectrum.charge);
                     text += '\t';
                     fixed.Append(text, spectrum.precursor_mz, 6);
                     text += '\t';
@@ -144,42 +199,33 @@ void WriteClusterTable(const fs::path& path, const InputSpectra& input, const Cl
                     AppendField(text, spectrum.file_name);
                     for (const std::vector<uint32_t>& numbers : swept) {
                         text += '\t';
-                        append_number(text, numbers[k]);
+                        AppendNumber(text, numbers[k]);
                     }
                     text += '\n';
                 }
             }
         },
-        [&](const std::string& text) { out.Write(text); });
-    out.Close();
-}
+        [&](const std::string& text) { files_->table.Write(text); });
 
-std::size_t WriteConsensusMgf(const fs::path& path, const InputSpectra& input, const Clustering& clustering,
-                              const ConsensusMgfOptions& options) {
-    const std::vector<CSpectrum>& spectra = input.spectra;
-    const ClusterWalks walks = WalkClusters(clustering.links);
-    std::vector<std::size_t> written;  // the clusters to write, in order
-    std::size_t consensus = 0;
+    std::vector<std::size_t> written;  // the clusters to write to consensus.mgf, in order
     for (std::size_t cluster = 0; cluster < walks.size(); ++cluster) {
         const bool several = walks[cluster].size() >= 2;
-        if (several) ++consensus;
-        if (several || options.singles) written.push_back(cluster);
+        if (several) ++consensus_spectra_;
+        if (several || choices_.singles) written.push_back(cluster);
     }
-    const FixedPointWriter fixed;
-    BlockWriter out(path);
     RunInOrder<std::string>(
-        written.size(), kEntriesPerBlock, options.threads, [] { return 0; },
+        written.size(), kEntriesPerBlock, threads_, [] { return 0; },
         [&](int, std::size_t first, std::size_t end, std::string& text) {
             text.clear();
             for (std::size_t item = first; item < end; ++item) {
                 const std::size_t cluster = written[item];
                 const std::span<const int32_t> members = walks[cluster];
                 if (members.size() == 1) {
-                    text += MemberEntry(spectra[members.front()], cluster + 1, 1);
+                    text += MemberEntry(spectra[members.front()], before + cluster + 1, 1);
                     continue;
                 }
                 const ConsensusSpectrum spectrum = MakeConsensusSpectrum(spectra, members);
-                const std::string number = std::to_string(cluster + 1);
+                const std::string number = std::to_string(before + cluster + 1);
                 text += "BEGIN IONS\nTITLE=cluster " + number + ", consensus of " + std::to_string(members.size()) +
                         " spectra\nCLUSTER_ID=" + number + "\nCLUSTER_SIZE=" + std::to_string(members.size()) +
                         "\nPEPMASS=" + Lossless(MzFromMass(spectrum.precursor_mass, spectrum.charge)) +
@@ -191,26 +237,36 @@ std::size_t WriteConsensusMgf(const fs::path& path, const InputSpectra& input, c
                 text += "END IONS\n\n";
             }
         },
-        [&](const std::string& text) { out.Write(text); });
-    out.Close();
-    return consensus;
-}
+        [&](const std::string& text) { files_->consensus.Write(text); });
 
-void WriteRepresentativesMgf(const fs::path& path, const InputSpectra& input, const Clustering& clustering) {
-    const ClusterWalks walks = WalkClusters(clustering.links);
-    std::vector<bool> representative(input.spectra.size(), false);
-    for (const int32_t k : clustering.representatives) representative[k] = true;
-    BlockWriter out(path);
-    for (std::size_t cluster = 0; cluster < walks.size(); ++cluster) {
-        const std::span<const int32_t> members = walks[cluster];
-        for (const int32_t k : members) {
-            if (representative[k] || members.size() == 1) {
-                out.Write(MemberEntry(input.spectra[k], cluster + 1, members.size()));
-                break;
+    if (files_->representative_entries) {
+        for (std::size_t cluster = 0; cluster < walks.size(); ++cluster) {
+            const std::span<const int32_t> members = walks[cluster];
+            for (const int32_t k : members) {
+                if (representative[k] || members.size() == 1) {
+                    files_->representative_entries->Write(
+                        MemberEntry(spectra[k], before + cluster + 1, members.size()));
+                    break;
+                }
             }
         }
     }
-    out.Close();
+    if (result_written.valid()) result_written.get();
+    clusters_before_.front() += walks.size();
+    for (std::size_t t = 1; t < clusterings.size(); ++t) clusters_before_[t] += WalkClusters(clusterings[t].links).size();
+}
+
+void ClusterOutputFiles::Close() {
+    files_->table.Close();
+    files_->consensus.Close();
+    if (files_->representative_entries) files_->representative_entries->Close();
+    if (files_->result) {
+        const bool failed = std::fflush(files_->result_file.get()) != 0 || std::ferror(files_->result_file.get()) != 0;
+        const int error = files_->result_error != 0 ? files_->result_error : errno;
+        files_->result_file.reset();
+        errno = error;
+        if (failed) FailWriting(files_->result_path);
+    }
 }
 
 void RequireDistinctDtaNames(const std::vector<CSpectrum>& spectra, const Clustering& clustering,

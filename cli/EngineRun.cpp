@@ -178,21 +178,11 @@ Clustering ClusterAndWrite(const EngineRequest& request, const InputSpectra& inp
         RequireDistinctDtaNames(input.spectra, clustering, para.representative_spectra->consensus_type);
         engine.WriteClustering(input.spectra, clustering);
     }
-    // The cluster result file is written beside the command's own files, which share the
-    // other threads.
-    para.representative_spectra->spectra_process.cluster_result = (staging / result).string();
-    std::future<bool> result_written;
-    if (!request.cluster.dta) {
-        result_written = std::async(request.threads > 1 ? std::launch::async : std::launch::deferred, [&] {
-            return para.representative_spectra->WriteClusterResult(input.spectra, clustering.links);
-        });
-    }
-    std::vector<SweepClustering> sweep;
-    for (std::size_t t = 1; t < clusterings.size(); ++t) sweep.push_back({thresholds[t], &clusterings[t]});
-    WriteClusterTable(staging / kClusterTable, input, clustering, sweep, request.threads);
-    WriteConsensusMgf(staging / kConsensusMgf, input, clustering, {request.cluster.mgf_singles, request.threads});
-    if (request.cluster.representatives) WriteRepresentativesMgf(staging / kRepresentativesMgf, input, clustering);
-    if (result_written.valid() && !result_written.get()) throw OutputError("cannot write " + (staging / result).string());
+    // With --dta the consensus step has written the cluster result file.
+    ClusterOutputFiles files(staging, request.cluster.dta ? "" : result, request.cluster.sweep,
+                             {request.cluster.mgf_singles, request.cluster.representatives}, request.threads);
+    files.Append(input, clusterings);
+    files.Close();
     writing_seconds = SecondsSince(writing_started);
     return std::move(clusterings.front());
 }

@@ -117,29 +117,63 @@ struct PairKey {
 
 }  // namespace
 
+// What a search in pieces carries from piece to piece.
+struct CModificationCluster::Pieces {
+    Similar_Method method;
+    std::string path;
+    StdioFile pair_list;
+    StdioFile score_file;
+    Progress progress;
+    std::optional<Similar_Method> resolved;
+};
+
+CModificationCluster::CModificationCluster(CSpectraProcess* process, double precursor_tol,
+                                           Tolerance_Type precursor_tol_type, double threshold_value, int32_t type)
+    : CCluster(process, nullptr, precursor_tol, precursor_tol_type, threshold_value, type) {}
+
+CModificationCluster::~CModificationCluster() = default;
+
 void CModificationCluster::Run(const std::vector<CSpectrum>& spectra, CSimilarity* similarity,
                                CPeakSelect* peak_select) {
-    last_pairs_.clear();
-    // The configured method decides for the whole run, though "Comprehensive" rewrites it.
-    const Similar_Method method = similarity->similar_method;
-    const double score_threshold = threshold;
-    const double lowest = lower_mass;
-    const double highest = upper_mass;
+    if (!BeginPieces(spectra.size(), similarity)) return;
+    SearchPiece(spectra, spectra.size(), {}, similarity, peak_select);
+    EndPieces(similarity);
+}
 
+bool CModificationCluster::BeginPieces(std::size_t count, CSimilarity* similarity) {
+    last_pairs_.clear();
     score_counts_.assign(kScoreValues, 0);
+    pieces_.reset();
     const std::string path = spectra_process->GetClusterResult();
     StdioFile pair_list = OpenStdioFile(path, "w");
     StdioFile score_file = list_scores ? OpenStdioFile("score.txt", "a+") : StdioFile();
     if (!pair_list) {
         std::printf("Cannot open file: %s!\n", path.c_str());
-        return;
+        return false;
     }
-    const bool write_scores = static_cast<bool>(score_file);
+    // The configured method decides for the whole run, though "Comprehensive" rewrites it.
+    pieces_.reset(new Pieces{similarity->similar_method, path, std::move(pair_list), std::move(score_file),
+                             Progress(count), std::nullopt});
+    return true;
+}
+
+void CModificationCluster::SearchPiece(const std::vector<CSpectrum>& window, std::size_t rows,
+                                       std::span<const uint32_t> positions, CSimilarity* similarity,
+                                       CPeakSelect* peak_select) {
+    Pieces& state = *pieces_;
+    const Similar_Method method = state.method;
+    const double score_threshold = threshold;
+    const double lowest = lower_mass;
+    const double highest = upper_mass;
+    const bool write_scores = static_cast<bool>(state.score_file);
+    const auto position = [&](std::size_t k) {
+        return static_cast<uint32_t>(positions.empty() ? k : positions[k]);
+    };
 
     // What the pair filters read, at hand in one array rather than across the records.
     std::vector<PairKey> keys;
-    keys.reserve(spectra.size());
-    for (const CSpectrum& spectrum : spectra) keys.push_back({spectrum.precursor_mass, spectrum.charge});
+    keys.reserve(window.size());
+    for (const CSpectrum& spectrum : window) keys.push_back({spectrum.precursor_mass, spectrum.charge});
     // Pair (i, j), i < j, passes the mass window and the charge rule.
     const auto passes = [&](std::size_t i, std::size_t j) {
         const double distance = std::fabs(keys[i].mass - keys[j].mass);
@@ -147,11 +181,9 @@ void CModificationCluster::Run(const std::vector<CSpectrum>& spectra, CSimilarit
     };
     const auto scored = [&](std::size_t i, std::size_t j) { return IsScored(method, keys[i].charge, keys[j].charge); };
 
-    Progress progress(spectra.size());
-    std::optional<Similar_Method> resolved;
     const FixedPointWriter fixed;
     SearchPairs<RowsOutput>(
-        spectra, *peak_select, *similarity, lowest, highest, threads, passes, scored,
+        window, rows, *peak_select, *similarity, lowest, highest, threads, passes, scored,
         [&](PreparedPairScorer& scorer, const PreparedPeakLists& prepared, std::size_t i, std::size_t j,
             RowsOutput& out) {
             const int32_t first_charge = keys[i].charge;
@@ -166,9 +198,9 @@ void CModificationCluster::Run(const std::vector<CSpectrum>& spectra, CSimilarit
             }
             if (score > score_threshold) {
                 // "%s,%lf,%s,%lf,%lf,%lf\n"
-                AppendPairFields(out.pair_lines, fixed, spectra[i], spectra[j], d, score);
+                AppendPairFields(out.pair_lines, fixed, window[i], window[j], d, score);
                 out.pair_lines += '\n';
-                out.pairs.push_back({static_cast<uint32_t>(i), static_cast<uint32_t>(j), d, score, 0});
+                out.pairs.push_back({position(i), position(j), d, score, 0});
             }
             if (score > kSmallestListedScore) {
                 const double root = std::sqrt(score);
@@ -183,22 +215,25 @@ void CModificationCluster::Run(const std::vector<CSpectrum>& spectra, CSimilarit
             }
         },
         [&](const RowsOutput& out, std::size_t first, std::size_t end) {
-            for (std::size_t i = first; i < end; ++i) progress.At(i);
-            std::fwrite(out.pair_lines.data(), 1, out.pair_lines.size(), pair_list.get());
-            if (write_scores) std::fwrite(out.score_lines.data(), 1, out.score_lines.size(), score_file.get());
+            for (std::size_t i = first; i < end; ++i) state.progress.At(position(i));
+            std::fwrite(out.pair_lines.data(), 1, out.pair_lines.size(), state.pair_list.get());
+            if (write_scores) std::fwrite(out.score_lines.data(), 1, out.score_lines.size(), state.score_file.get());
             last_pairs_.insert(last_pairs_.end(), out.pairs.begin(), out.pairs.end());
             for (const uint32_t value : out.score_values) {
                 if (value >= score_counts_.size()) score_counts_.resize(value + 1, 0);
                 ++score_counts_[value];
             }
-            if (out.resolved) resolved = out.resolved;
+            if (out.resolved) state.resolved = out.resolved;
         });
-    // The caller's scorer ends as the last pair scored in list order left it.
-    if (resolved) UseMethodAtHalfDalton(*similarity, *resolved);
+}
 
-    score_file.reset();
-    pair_list.reset();
-    ClusterMassDifferences(path, cluster_masses_tol);
+void CModificationCluster::EndPieces(CSimilarity* similarity) {
+    const std::unique_ptr<Pieces> state = std::move(pieces_);
+    // The caller's scorer ends as the last pair scored in list order left it.
+    if (state->resolved) UseMethodAtHalfDalton(*similarity, *state->resolved);
+    state->score_file.reset();
+    state->pair_list.reset();
+    ClusterMassDifferences(state->path, cluster_masses_tol);
 }
 
 }  // namespace speclink

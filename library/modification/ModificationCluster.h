@@ -1,6 +1,9 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <span>
 #include <vector>
 
 #include "speclink/library/params/Cluster.h"
@@ -35,8 +38,8 @@ struct ListedPair {
 class CModificationCluster : public CCluster {
 public:
     CModificationCluster(CSpectraProcess* process, double precursor_tol, Tolerance_Type precursor_tol_type,
-                         double threshold_value, int32_t type)
-        : CCluster(process, nullptr, precursor_tol, precursor_tol_type, threshold_value, type) {}
+                         double threshold_value, int32_t type);
+    ~CModificationCluster() override;
 
     /// Scores the pairs with lower_mass <= |d| <= upper_mass (Da) whose charges are equal,
     /// or 3 then 2 when the scorer's method is "Dot Product X" or "Comprehensive". Under
@@ -56,6 +59,22 @@ public:
     /// "score.txt" cannot be opened, the run goes on without it.
     void Run(const std::vector<CSpectrum>& spectra, CSimilarity* similarity,
              CPeakSelect* peak_select) override;
+
+    /// Run in pieces, for a host that holds only part of a long list in memory at a time:
+    /// BeginPieces with the length of the whole list, SearchPiece for consecutive runs of its
+    /// rows, then EndPieces write the files, the standard output and the fields that Run
+    /// writes for the whole list. BeginPieces gives false, having printed what Run prints,
+    /// when the pair list cannot be opened; nothing else is to be called then.
+    bool BeginPieces(std::size_t count, CSimilarity* similarity);
+
+    /// The pairs of the rows [0, rows) of `window`, which holds after them, in list order,
+    /// every later spectrum of the list that can pair with one of them (others may be left
+    /// out); `positions` gives the place in the whole list of each entry of `window` (empty:
+    /// the entries are the whole list).
+    void SearchPiece(const std::vector<CSpectrum>& window, std::size_t rows, std::span<const uint32_t> positions,
+                     CSimilarity* similarity, CPeakSelect* peak_select);
+
+    void EndPieces(CSimilarity* similarity);
 
     /// Doubly charged pairs with 6.0 <= |d| <= 200.0 Da only (lower_mass and upper_mass do
     /// not apply): each pair is scored by "Dot Product Mod" at 0.5 Da (the scorer is left
@@ -85,8 +104,11 @@ public:
     const std::vector<uint64_t>& score_counts() const { return score_counts_; }
 
 private:
+    struct Pieces;
+
     std::vector<ListedPair> last_pairs_;
     std::vector<uint64_t> score_counts_;
+    std::unique_ptr<Pieces> pieces_;
 };
 
 }  // namespace speclink

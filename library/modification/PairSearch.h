@@ -15,10 +15,10 @@
 
 namespace speclink {
 
-/// The pair sweep both searches of CModificationCluster share: every pair (i, j), i < j,
-/// whose precursor masses differ by `lowest` to `highest` Da (the window index offers the
-/// candidates) and that `passes(i, j)` accepts, visited row by row, j ascending, on up to
-/// `threads` threads.
+/// The pair sweep both searches of CModificationCluster share: every pair (i, j), i < j and
+/// i < `rows`, whose precursor masses differ by `lowest` to `highest` Da (the window index
+/// offers the candidates) and that `passes(i, j)` accepts, visited row by row, j ascending,
+/// on up to `threads` threads. Spectra from `rows` on are partners only.
 ///
 /// - prepares(i, j): whether the pair is scored, so that its spectra need their peaks
 ///   prepared; only such spectra are prepared, once each;
@@ -29,22 +29,23 @@ namespace speclink {
 ///
 /// Whatever `consume` writes comes out as a sequential run over the rows would write it.
 template <typename Output, typename Passes, typename Prepares, typename Visit, typename Consume>
-void SearchPairs(const std::vector<CSpectrum>& spectra, const CPeakSelect& peak_select, const CSimilarity& similarity,
-                 double lowest, double highest, int threads, Passes&& passes, Prepares&& prepares, Visit&& visit,
-                 Consume&& consume) {
+void SearchPairs(const std::vector<CSpectrum>& spectra, std::size_t rows, const CPeakSelect& peak_select,
+                 const CSimilarity& similarity, double lowest, double highest, int threads, Passes&& passes,
+                 Prepares&& prepares, Visit&& visit, Consume&& consume) {
     const MassWindowIndex window(spectra, lowest, highest);
     const std::size_t n = spectra.size();
-    const std::size_t block = RowsPerBlock(n, threads);
+    rows = std::min(rows, n);
+    const std::size_t block = RowsPerBlock(rows, threads);
 
     std::vector<char> needed(n, 0);
     RunInOrder<char>(
-        n, block, threads, [] { return 0; },
+        n, RowsPerBlock(n, threads), threads, [] { return 0; },
         [&](int /*state*/, std::size_t first, std::size_t end, char& /*result*/) {
             for (std::size_t k = first; k < end; ++k) {
                 needed[k] = window.AnyCandidate(k, [&](std::size_t other) {
                     const std::size_t i = std::min(k, other);
                     const std::size_t j = std::max(k, other);
-                    return passes(i, j) && prepares(i, j);
+                    return i < rows && passes(i, j) && prepares(i, j);
                 });
             }
         },
@@ -61,7 +62,7 @@ void SearchPairs(const std::vector<CSpectrum>& spectra, const CPeakSelect& peak_
         Output output;
     };
     RunInOrder<Block>(
-        n, block, threads, [&] { return Worker{PreparedPairScorer(similarity), RowPartners(window)}; },
+        rows, block, threads, [&] { return Worker{PreparedPairScorer(similarity), RowPartners(window)}; },
         [&](Worker& worker, std::size_t first, std::size_t end, Block& out) {
             out.first = first;
             out.end = end;

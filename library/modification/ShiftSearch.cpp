@@ -67,7 +67,7 @@ void CModificationCluster::RunShiftSearch(const std::vector<CSpectrum>& spectra,
     bool scored = false;
     const FixedPointWriter fixed;
     SearchPairs<RowsOutput>(
-        spectra, *peak_select, *similarity, kLowestShift, kHighestShift, threads, passes,
+        spectra, spectra.size(), *peak_select, *similarity, kLowestShift, kHighestShift, threads, passes,
         [](std::size_t, std::size_t) { return true; },
         [&](PreparedPairScorer& scorer, const PreparedPeakLists& prepared, std::size_t i, std::size_t j,
             RowsOutput& out) {
