@@ -10,6 +10,7 @@
 #include "speclink/cli/CommandErrors.h"
 #include "speclink/cli/Commands.h"
 #include "speclink/cli/EngineRun.h"
+#include "speclink/cli/MemoryBound.h"
 #include "speclink/cli/ParameterCheck.h"
 
 namespace speclink::cli {
@@ -54,6 +55,25 @@ struct EngineOptions {
                          "Run with a parameter file that the library reads otherwise than it says, after listing "
                          "the differences");
     }
+    void AddMemory(CLI::App& command) {
+        command
+            .add_option_function<std::string>(
+                "--memory",
+                [this](const std::string& text) {
+                    try {
+                        request.memory = ParseByteSize(text);
+                    } catch (const std::invalid_argument& error) {
+                        throw UsageError(std::string("--memory: ") + error.what());
+                    }
+                },
+                "Memory the records may take, e.g. 4G or 500M. Beyond it they spill to disk once, in buckets by "
+                "charge and precursor mass, and are worked through a bucket at a time, with the same results; "
+                "default: three quarters of the memory available to the run")
+            ->default_str("3/4 of available");
+        command.add_option("--spill-dir", request.spill_directory,
+                           "Directory for spilled records, e.g. fast local scratch; default: inside the output "
+                           "directory. Removed at the end of the run");
+    }
     void AddMaxGroupSize(CLI::App& command) {
         command
             .add_option("--max-group-size", request.max_group_size,
@@ -85,6 +105,7 @@ void AddClusterCommand(CLI::App& app, const std::string& command_line) {
     command->add_flag("--keep-order", options->request.keep_order,
                       "Sweep the spectra in input order instead of sorting them by charge, then precursor mass");
     options->AddMaxGroupSize(*command);
+    options->AddMemory(*command);
     command->add_flag("--dta", options->request.cluster.dta,
                       "Also write the consensus step's DTA files (consensus and single spectra, or copies of the "
                       "representatives, as --consensus-type says); refused when two of them would share a name");
@@ -144,6 +165,7 @@ void AddModsearchCommand(CLI::App& app, const std::string& command_line) {
     command->add_flag("--raw-scores", options->request.modsearch.raw_scores,
                       "Also write score.txt, the square root of every pair score above 0.0001, one per line (gigabytes "
                       "for a large search); score_histogram.tsv holds how often each value occurs either way");
+    options->AddMemory(*command);
     options->AddParameterFile(*command);
     // "Dot Product Mod" tries the mass difference as a shift, which "Dot Product" does not:
     // on simulated modified pairs it finds ten times as many (see README).

@@ -1,6 +1,8 @@
 #include "speclink/cli/EngineRun.h"
 
 #include <algorithm>
+#include <unistd.h>
+
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -14,8 +16,11 @@
 #include "speclink/formats/UnimodReader.h"
 #include "speclink/library/modification/MassOffsetProfile.h"
 #include "speclink/cli/CommandErrors.h"
+#include "speclink/cli/GroupLimit.h"
 #include "speclink/cli/InputSpectra.h"
 #include "speclink/cli/InputSpectrumFiles.h"
+#include "speclink/cli/MemoryBound.h"
+#include "speclink/cli/SpilledRun.h"
 #include "speclink/cli/Interruption.h"
 #include "speclink/cli/OutputCheck.h"
 #include "speclink/cli/OutputDirectory.h"
@@ -80,29 +85,6 @@ void RequireInputsOutside(const std::vector<std::string>& inputs, const fs::path
     }
 }
 
-// Refuses a clustering whose largest precursor group exceeds the limit, before any work.
-void RequireGroupsWithin(const InputSpectra& input, const Settings& settings, size_t limit) {
-    const std::vector<PrecursorGroup> groups =
-        SweepPrecursorGroups(input.spectra, settings.precursor_ion_tol.value, settings.precursor_ion_tol.unit);
-    const auto largest = std::max_element(
-        groups.begin(), groups.end(), [](const PrecursorGroup& a, const PrecursorGroup& b) { return a.size < b.size; });
-    if (largest == groups.end() || largest->size <= limit) return;
-    const CSpectrum& first = input.spectra[largest->start];
-    char mass[64];
-    std::snprintf(mass, sizeof mass, "%.4f", first.precursor_mass);
-    const double bytes = static_cast<double>(TriangleSize(largest->size) * sizeof(ScaledScore));
-    char memory[64];
-    std::snprintf(memory, sizeof memory, bytes < 1e9 ? "%.1f MB" : "%.1f GB", bytes < 1e9 ? bytes / 1e6 : bytes / 1e9);
-    const size_t pairs = largest->size * (largest->size - 1) / 2;
-    throw LimitError("a precursor group of " + std::to_string(largest->size) + " spectra (charge " +
-                     std::to_string(first.charge) + ", [M+H]+ from " + mass + " Da, first spectrum '" +
-                     first.file_name + "', sweep positions " + std::to_string(largest->start + 1) + " to " +
-                     std::to_string(largest->start + largest->size) + ") exceeds --max-group-size " +
-                     std::to_string(limit) + "; clustering it takes " + std::to_string(pairs) + " scores and " +
-                     memory + " for its score triangle. Raise the limit with --max-group-size or narrow " +
-                     "--precursor-tol.");
-}
-
 // The settings used, as a parameter file that reads back to exactly them, with the inputs
 // and the command line as comments.
 void WriteParametersUsed(const Settings& settings, const fs::path& path, const EngineRequest& request) {
@@ -113,6 +95,30 @@ void WriteParametersUsed(const Settings& settings, const fs::path& path, const E
     // Buffered output fails only when it reaches the file: on a full device at close.
     file.close();
     if (file.fail()) throw OutputError("cannot write " + path.string());
+}
+
+// Removes a directory when the run ends, however it ends.
+class RemovedAtEnd {
+public:
+    explicit RemovedAtEnd(fs::path directory) : directory_(std::move(directory)) {}
+    ~RemovedAtEnd() {
+        std::error_code ec;
+        fs::remove_all(directory_, ec);
+    }
+    RemovedAtEnd(const RemovedAtEnd&) = delete;
+    RemovedAtEnd& operator=(const RemovedAtEnd&) = delete;
+
+private:
+    fs::path directory_;
+};
+
+// What a run over spilled records cannot do: those need every record in memory at once.
+void RequireSpillable(const EngineRequest& request, uint64_t memory) {
+    const std::string why = "the records did not fit in --memory " + FormatBytes(memory) + " and were spilled to disk; ";
+    const std::string fix = " needs them all in memory: raise --memory or leave it out";
+    if (request.keep_order) throw UsageError(why + "--keep-order" + fix);
+    if (request.cluster.dta) throw UsageError(why + "--dta" + fix);
+    if (request.job == kShiftSearchJob) throw UsageError(why + "--shift-search" + fix);
 }
 
 // Whether the modification search writes score.txt: the engine's own run does, the command
@@ -269,22 +275,36 @@ void RunEngine(const EngineRequest& request) {
     RequireInputsOutside(request.inputs, out.path());
     RequireSpaceLeft(out.path());
 
+    // Records beyond the memory bound spill into a directory of their own, removed at the end
+    // (the default one inside the staging directory with it).
+    SpillOptions spill;
+    spill.memory = request.specified_run ? UINT64_MAX : (request.memory > 0 ? request.memory : DefaultMemoryBound());
+    spill.directory = request.spill_directory.empty()
+                          ? out.staging() / "spill"
+                          : request.spill_directory / ("speclink-spill-" + std::to_string(::getpid()));
+    const RemovedAtEnd spill_removed(spill.directory);
+    interruption.RemoveOnSignal(spill.directory);
+
     InputSpectra input;
     const auto reading_started = std::chrono::steady_clock::now();
     try {
-        input = ReadInputs(request.inputs, request.assign_charges, request.threads);
+        input = ReadInputs(request.inputs, request.assign_charges, request.threads, spill);
     } catch (const std::system_error& error) {
         throw InputError(error.what());
     }
     const double reading_seconds = SecondsSince(reading_started);
-    if (input.spectra.empty()) {
+    const std::size_t records = input.spilled ? input.spilled->records() : input.spectra.size();
+    if (input.spilled) RequireSpillable(request, spill.memory);
+    if (records == 0) {
         std::string counts;
         for (const InputFileReport& file : input.files) counts += "\n  " + DescribeRead(file);
         throw InputError("no spectra to work on (--charge 2,3 gives charges to spectra that have none):" + counts);
     }
-    if (clustering) {
+    if (input.spilled) {
+        // Ordered and checked bucket by bucket.
+    } else if (clustering) {
         if (!request.keep_order) OrderForClustering(input);
-        RequireGroupsWithin(input, settings, request.max_group_size);
+        RequireGroupsWithin(input.spectra, settings, request.max_group_size, 0);
     } else if (!request.keep_order) {
         OrderForModificationSearch(input);
     }
@@ -309,9 +329,16 @@ void RunEngine(const EngineRequest& request) {
     const auto engine_started = std::chrono::steady_clock::now();
     double writing_seconds = 0.0;
     Clustering made;
+    RunSummary summary;
     {
         const ScopedWorkingDirectory in_staging(out.staging());
-        if (clustering && !request.specified_run) {
+        if (input.spilled && clustering) {
+            summary.crossings = ClusterSpilled(request, settings, input, para, out.staging(), settings.cluster_result,
+                                               summary);
+        } else if (input.spilled) {
+            const ElapsedTicker ticker("searching pairs");
+            summary.crossings = SearchSpilled(input, para);
+        } else if (clustering && !request.specified_run) {
             made = ClusterAndWrite(request, input, para, out.staging(), settings.cluster_result, writing_seconds);
         } else {
             const ElapsedTicker ticker(clustering ? "clustering" : "searching pairs");
@@ -337,9 +364,17 @@ void RunEngine(const EngineRequest& request) {
         }
     }
     RequireSpaceLeft(out.path());
+    if (input.spilled) {
+        summary.spilled_bytes = input.spilled->bytes();
+        summary.spill_buckets = input.spilled->bucket_count();
+        summary.memory = spill.memory;
+        std::error_code ec;
+        fs::remove_all(spill.directory, ec);
+    }
     // The mass-difference groups are read for the summary before they move.
-    RunSummary summary;
-    if (clustering) {
+    if (clustering && input.spilled) {
+        // Counted part by part.
+    } else if (clustering) {
         const Clustering& result =
             request.specified_run ? dynamic_cast<const CHierarchicalCluster&>(*para.engine).last_clustering() : made;
         const bool dta_files = request.specified_run || request.cluster.dta;
@@ -350,7 +385,7 @@ void RunEngine(const EngineRequest& request) {
         summary.AddPairs(pairs.size(), request.job == kModsearchJob ? out.staging() / kMassDifferences : fs::path());
         if (!request.specified_run) {
             const auto writing_started = std::chrono::steady_clock::now();
-            summary.offsets = WriteOffsetProfile(request, settings, pairs, input.spectra.size(), out.staging());
+            summary.offsets = WriteOffsetProfile(request, settings, pairs, records, out.staging());
             writing_seconds = SecondsSince(writing_started);
             summary.unimod = UnimodFile(request);
         }
@@ -359,7 +394,7 @@ void RunEngine(const EngineRequest& request) {
 
     summary.command = request.command;
     summary.files = input.files;
-    summary.spectra = input.spectra.size();
+    summary.spectra = records;
     summary.out_directory = out.path();
     summary.renamed = input.renamed;
     auto& outputs = summary.outputs;
@@ -396,7 +431,7 @@ void RunEngine(const EngineRequest& request) {
     summary.engine_seconds = engine_seconds;
     summary.writing_seconds = writing_seconds;
     // The modification search leaves its progress text without a line end.
-    if (request.job == kModsearchJob && input.spectra.size() >= 10) std::printf("\n");
+    if (request.job == kModsearchJob && records >= 10) std::printf("\n");
     summary.Print();
     KeepUntilExit(std::make_shared<const InputSpectra>(std::move(input)));
     KeepUntilExit(std::make_shared<const Clustering>(std::move(made)));

@@ -50,6 +50,10 @@ struct EngineRequest {
     std::string command_line;    ///< recorded in speclink.params
     /// Clustering: the largest precursor group run; a larger one is refused before any work.
     size_t max_group_size = kDefaultMaxGroupSize;
+    /// Bytes the records may take in memory before they spill to disk; 0: DefaultMemoryBound.
+    uint64_t memory = 0;
+    /// Where spilled records go; empty: inside the staging directory.
+    std::filesystem::path spill_directory;
 };
 
 /// Reads the inputs, runs the engine in a staging directory inside the output directory,

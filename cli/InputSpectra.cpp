@@ -1,7 +1,7 @@
 #include "speclink/cli/InputSpectra.h"
 
 #include <algorithm>
-#include <bit>
+#include <cstring>
 #include <functional>
 #include <stdexcept>
 #include <string_view>
@@ -9,6 +9,7 @@
 #include <unordered_map>
 
 #include "speclink/cli/ProgressBar.h"
+#include "speclink/cli/RecordBytes.h"
 #include "speclink/formats/ReadOptions.h"
 #include "speclink/formats/SpectrumReader.h"
 
@@ -42,45 +43,6 @@ std::string WithSuffix(const std::string& name, std::size_t k) {
     return renamed;
 }
 
-// The names taken so far, as pointers to the records' own names, in an open-addressing
-// table: no name is copied or allocated, and a run of a million names is checked in a
-// fraction of a second.
-class TakenNames {
-public:
-    explicit TakenNames(std::size_t expected) : slots_(std::bit_ceil(2 * expected + 16), nullptr) {}
-
-    // Takes `name` (kept by the caller for the table's life) when it is free; false when taken.
-    bool Take(const std::string* name) {
-        std::size_t slot = Find(*name);
-        if (slots_[slot] != nullptr) return false;
-        slots_[slot] = name;
-        if (++size_ * 2 > slots_.size()) Grow();
-        return true;
-    }
-
-    bool Contains(std::string_view name) const { return slots_[Find(name)] != nullptr; }
-
-private:
-    // The slot holding `name`, or the empty slot where it would go.
-    std::size_t Find(std::string_view name) const {
-        const std::size_t mask = slots_.size() - 1;
-        std::size_t slot = std::hash<std::string_view>{}(name) & mask;
-        while (slots_[slot] != nullptr && *slots_[slot] != name) slot = (slot + 1) & mask;
-        return slot;
-    }
-
-    void Grow() {
-        std::vector<const std::string*> old(slots_.size() * 2, nullptr);
-        old.swap(slots_);
-        for (const std::string* name : old) {
-            if (name != nullptr) slots_[Find(*name)] = name;
-        }
-    }
-
-    std::vector<const std::string*> slots_;
-    std::size_t size_ = 0;
-};
-
 }  // namespace
 
 fs::path InputSpectra::VerbatimSource(std::size_t k) const {
@@ -92,11 +54,14 @@ fs::path InputSpectra::VerbatimSource(std::size_t k) const {
 }
 
 InputSpectra ReadInputs(const std::vector<std::string>& paths, const std::vector<int>& assign_charges,
-                        int threads) {
+                        int threads, const SpillOptions& spill) {
     InputSpectra input;
     uint64_t total = 0;
     for (const std::string& path : paths) total += SizeOf(path);
     ProgressBar bar("reading");
+    UniqueNames names;
+    std::size_t records = 0;
+    uint64_t held = 0;  // bytes of the records in memory
     uint64_t finished_bytes = 0;
     uint64_t bytes_read = 0;
     // When the lists are full they grow to twice the number of records the bytes read so
@@ -123,16 +88,36 @@ InputSpectra ReadInputs(const std::vector<std::string>& paths, const std::vector
             bar.Update(bytes_read, total);
         };
         const ReadResult result = ReadSpectra(path, options, [&](CSpectrum&& record, std::string_view native_id) {
+            if (names.MakeUnique(record.file_name)) ++input.renamed;
+            ++records;
+            if (input.spilled) {
+                input.spilled->Add(record, index, native_id);
+                return;
+            }
             make_room();
+            held += RecordBytes(record, native_id.size());
             input.origins.push_back({index, std::string(native_id)});
             input.spectra.push_back(std::move(record));
+            if (held > spill.memory) {
+                // What the whole input promises, from the share of its bytes read so far.
+                const double expected = static_cast<double>(records) * static_cast<double>(std::max(total, bytes_read)) /
+                                        static_cast<double>(std::max<uint64_t>(bytes_read, 1));
+                fs::create_directories(spill.directory);
+                input.spilled =
+                    std::make_shared<SpilledRecords>(spill.directory, input.spectra, expected, spill.memory / 4);
+                for (std::size_t k = 0; k < input.spectra.size(); ++k) {
+                    input.spilled->Add(input.spectra[k], input.origins[k].input, input.origins[k].native_id);
+                }
+                std::vector<CSpectrum>().swap(input.spectra);
+                std::vector<RecordOrigin>().swap(input.origins);
+            }
         });
         finished_bytes += SizeOf(path);
         std::error_code ec;
         input.files.push_back({path, result, fs::is_directory(path, ec)});
     }
     bar.Finish();
-    MakeNamesUnique(input);
+    if (input.spilled) input.spilled->Finish();
     return input;
 }
 
@@ -189,19 +174,53 @@ void OrderForModificationSearch(InputSpectra& input) {
     });
 }
 
+UniqueNames::UniqueNames() : slots_(1024) {}
+
+bool UniqueNames::MakeUnique(std::string& name) {
+    if (!Contains(name)) {
+        Insert(name);
+        return false;
+    }
+    std::size_t& k = next_suffix_.try_emplace(name, 2).first->second;
+    std::string renamed = WithSuffix(name, k);
+    while (Contains(renamed)) renamed = WithSuffix(name, ++k);
+    ++k;
+    name = std::move(renamed);
+    Insert(name);
+    return true;
+}
+
+std::size_t UniqueNames::Find(std::string_view name) const {
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t slot = std::hash<std::string_view>{}(name) & mask;
+    while (slots_[slot].data() != nullptr && slots_[slot] != name) slot = (slot + 1) & mask;
+    return slot;
+}
+
+void UniqueNames::Insert(std::string_view name) {
+    if (block_free_ < name.size() + 1) {
+        const std::size_t size = std::max(kBlockBytes, name.size() + 1);
+        blocks_.push_back(std::make_unique<char[]>(size));
+        block_end_ = blocks_.back().get();
+        block_free_ = size;
+    }
+    std::memcpy(block_end_, name.data(), name.size());
+    slots_[Find(name)] = std::string_view(block_end_, name.size());
+    block_end_ += name.size() + 1;
+    block_free_ -= name.size() + 1;
+    if (++size_ * 2 > slots_.size()) {
+        std::vector<std::string_view> old(slots_.size() * 2);
+        old.swap(slots_);
+        for (const std::string_view taken : old) {
+            if (taken.data() != nullptr) slots_[Find(taken)] = taken;
+        }
+    }
+}
+
 void MakeNamesUnique(InputSpectra& input) {
-    TakenNames taken(input.spectra.size());
-    // Per name, the next suffix to try: a name repeated many times is not searched anew.
-    std::unordered_map<std::string, std::size_t> next_suffix;
+    UniqueNames names;
     for (CSpectrum& spectrum : input.spectra) {
-        if (taken.Take(&spectrum.file_name)) continue;
-        std::size_t& k = next_suffix.try_emplace(spectrum.file_name, 2).first->second;
-        std::string name = WithSuffix(spectrum.file_name, k);
-        while (taken.Contains(name)) name = WithSuffix(spectrum.file_name, ++k);
-        ++k;
-        spectrum.file_name = std::move(name);
-        taken.Take(&spectrum.file_name);
-        ++input.renamed;
+        if (names.MakeUnique(spectrum.file_name)) ++input.renamed;
     }
 }
 

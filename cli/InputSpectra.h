@@ -2,9 +2,13 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
+#include "speclink/cli/SpilledRecords.h"
 #include "speclink/formats/ReadResult.h"
 #include "speclink/library/data/Spectrum.h"
 
@@ -30,10 +34,18 @@ struct InputSpectra {
     std::vector<InputFileReport> files;
     /// Records renamed to keep names unique (see MakeNamesUnique).
     std::size_t renamed = 0;
+    /// The records, when they did not fit in memory (`spectra` and `origins` are then empty).
+    std::shared_ptr<SpilledRecords> spilled;
 
     /// The file the spectrum file of record `k` can be copied from as it stands: a DTA
     /// input's own file; empty for a record of any other format.
     std::filesystem::path VerbatimSource(std::size_t k) const;
+};
+
+/// How much memory a run's records may take, and where those go that do not fit.
+struct SpillOptions {
+    uint64_t memory = UINT64_MAX;        ///< bytes of records (RecordBytes) held in memory
+    std::filesystem::path directory;     ///< made when records spill
 };
 
 /// Reads every input (file or directory of DTA files, gzip or not) in the given order.
@@ -41,9 +53,37 @@ struct InputSpectra {
 /// empty such spectra are skipped and counted. Throws FormatError or std::runtime_error
 /// naming the file. Shows a progress bar on a terminal. MGF files are parsed on `threads`
 /// threads while they are read; the result is the same for every count. Record names are
-/// made unique (MakeNamesUnique).
+/// made unique (MakeNamesUnique). Once the records read take more than `spill.memory`, all
+/// of them spill to buckets on disk (InputSpectra::spilled), sized to a quarter of it.
 InputSpectra ReadInputs(const std::vector<std::string>& paths, const std::vector<int>& assign_charges,
-                        int threads = 1);
+                        int threads = 1, const SpillOptions& spill = {});
+
+/// The names of the records read so far, to give each record a name no earlier one has (see
+/// MakeNamesUnique). Holds a copy of every name, a few bytes more than its text.
+class UniqueNames {
+public:
+    UniqueNames();
+
+    /// Keeps `name`, renamed first when an earlier record has it; true when renamed.
+    bool MakeUnique(std::string& name);
+
+private:
+    static constexpr std::size_t kBlockBytes = 1 << 20;
+
+    bool Contains(std::string_view name) const { return slots_[Find(name)].data() != nullptr; }
+    // The slot holding `name`, or the empty one where it would go.
+    std::size_t Find(std::string_view name) const;
+    void Insert(std::string_view name);
+
+    // An open-addressing table of views of the names, kept in blocks of their own.
+    std::vector<std::string_view> slots_;
+    std::size_t size_ = 0;
+    std::vector<std::unique_ptr<char[]>> blocks_;
+    char* block_end_ = nullptr;
+    std::size_t block_free_ = 0;
+    // Per name, the next suffix to try: a name repeated many times is not searched anew.
+    std::unordered_map<std::string, std::size_t> next_suffix_;
+};
 
 /// Gives every record a name no earlier record has: a record whose name is taken (the same
 /// base name in two inputs, a scan number repeated within a file) gets "_2", "_3", ... after

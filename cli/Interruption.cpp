@@ -42,7 +42,7 @@ Interruption::~Interruption() {
 
 void Interruption::RemoveOnSignal(const std::filesystem::path& directory) {
     const std::lock_guard lock(mutex_);
-    unfinished_ = directory;
+    unfinished_.push_back(directory);
 }
 
 void Interruption::Wait() {
@@ -54,9 +54,9 @@ void Interruption::Wait() {
         const std::lock_guard lock(mutex_);
         if (!unfinished_.empty()) {
             std::error_code ec;
-            std::filesystem::remove_all(unfinished_, ec);
-            message += ": the run was stopped and its unfinished outputs in " + unfinished_.parent_path().string() +
-                       " removed";
+            for (const std::filesystem::path& directory : unfinished_) std::filesystem::remove_all(directory, ec);
+            message += ": the run was stopped and its unfinished outputs in " +
+                       unfinished_.front().parent_path().string() + " removed";
         } else {
             message += ": the run was stopped before it wrote anything";
         }

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 namespace speclink::cli {
 
@@ -17,14 +18,15 @@ public:
     Interruption& operator=(const Interruption&) = delete;
     ~Interruption();
 
-    /// The directory of unfinished outputs to remove on a signal (empty: none yet).
+    /// A directory to remove on a signal: the first one given is the unfinished outputs'
+    /// (the message names where they were), later ones are working files.
     void RemoveOnSignal(const std::filesystem::path& directory);
 
 private:
     void Wait();
 
     std::mutex mutex_;
-    std::filesystem::path unfinished_;
+    std::vector<std::filesystem::path> unfinished_;
     std::thread waiter_;
 };
 

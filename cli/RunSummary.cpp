@@ -5,6 +5,7 @@
 #include <fstream>
 #include <unordered_set>
 
+#include "speclink/cli/MemoryBound.h"
 #include "speclink/cli/OutputDirectory.h"
 #include "speclink/library/consensus/ConsensusSpectrum.h"
 
@@ -41,7 +42,7 @@ void RunSummary::AddClusters(const std::vector<CSpectrum>& spectra, const Cluste
                              std::optional<Representative_Spectra> dta_consensus) {
     clustering = true;
     const ClusterWalks walks = WalkClusters(result.links);
-    clusters = walks.size();
+    clusters += walks.size();
     std::unordered_set<std::string> names;
     for (size_t cluster = 0; cluster < walks.size(); ++cluster) {
         const size_t size = walks[cluster].size();
@@ -108,6 +109,11 @@ void RunSummary::Print() const {
         std::printf("  names made unique: %zu records renamed with _2, _3, ... (the same base name in several inputs, "
                     "or a scan repeated in a file); clusters.tsv gives each its source file and native id\n",
                     renamed);
+    }
+    if (spill_buckets > 0) {
+        std::printf("  memory: records beyond --memory %s spilled to disk: %s in %zu buckets; %zu %s\n",
+                    FormatBytes(memory).c_str(), FormatBytes(spilled_bytes).c_str(), spill_buckets, crossings,
+                    clustering ? "precursor groups crossed a bucket edge" : "buckets took partners from others");
     }
     std::printf("  time: %.2f s (reading %.2f s, %s %.2f s, writing %.2f s)\n", seconds, reading_seconds,
                 clustering ? "clustering" : "searching", engine_seconds, writing_seconds);

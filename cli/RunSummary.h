@@ -30,6 +30,13 @@ struct RunSummary {
     double reading_seconds = 0.0;  ///< of `seconds`, reading the inputs
     double engine_seconds = 0.0;   ///< of `seconds`, the engine's run
     double writing_seconds = 0.0;  ///< of `seconds`, writing the command's own files after the run
+    // Records spilled to disk: how much, in how many buckets, under which memory bound, and
+    // how often a precursor group (clustering) or a piece's partners (modification search)
+    // crossed a bucket edge.
+    uint64_t spilled_bytes = 0;
+    std::size_t spill_buckets = 0;
+    uint64_t memory = 0;
+    std::size_t crossings = 0;
 
     // Clustering.
     bool clustering = false;
