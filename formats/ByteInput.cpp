@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <stdexcept>
 #include <system_error>
 
 #include "speclink/formats/FormatError.h"
@@ -34,6 +35,15 @@ ByteInput::ByteInput(std::string path, ProgressCounter* progress)
     }
 }
 
+ByteInput::ByteInput(std::string path, uint64_t begin, uint64_t end) : path_(std::move(path)), progress_(nullptr) {
+    file_.reset(std::fopen(path_.c_str(), "rb"));
+    if (!file_) throw std::system_error(errno, std::generic_category(), "cannot open " + path_);
+    if (!Map()) throw std::invalid_argument(path_ + " cannot be read in pieces: not a plain file that can be mapped");
+    if (begin > end || end > mapping_size_) throw std::invalid_argument(path_ + ": byte range outside the file");
+    mapping_offset_ = begin;
+    mapping_end_ = end;
+}
+
 ByteInput::~ByteInput() {
     if (zstream_open_) inflateEnd(&zstream_);
     if (mapping_ != nullptr) munmap(const_cast<char*>(mapping_), mapping_size_);
@@ -53,6 +63,7 @@ bool ByteInput::Map() {
     madvise(mapping, size, MADV_SEQUENTIAL);
     mapping_ = static_cast<const char*>(mapping);
     mapping_size_ = size;
+    mapping_end_ = size;
     return true;
 }
 
@@ -88,7 +99,9 @@ void ByteInput::Release(const char* end) {
 }
 
 std::string_view ByteInput::Peek(size_t size) {
-    if (mapping_ != nullptr) return std::string_view(mapping_, mapping_size_).substr(0, size);
+    if (mapping_ != nullptr) {
+        return std::string_view(mapping_ + mapping_offset_, mapping_end_ - mapping_offset_).substr(0, size);
+    }
     while (peeked_.size() < size && Produce()) peeked_ += block_;
     peeked_pending_ = !peeked_.empty();
     return std::string_view(peeked_).substr(0, size);
@@ -96,7 +109,7 @@ std::string_view ByteInput::Peek(size_t size) {
 
 std::string_view ByteInput::NextBlock() {
     if (mapping_ != nullptr) {
-        const size_t size = std::min(kMappedBlockSize, mapping_size_ - mapping_offset_);
+        const size_t size = std::min(kMappedBlockSize, mapping_end_ - mapping_offset_);
         const std::string_view block(mapping_ + mapping_offset_, size);
         mapping_offset_ += size;
         if (progress_ != nullptr && size > 0) progress_->Add(size);

@@ -32,6 +32,10 @@ public:
     /// Opens `path`; throws std::system_error when it cannot be opened. `progress` (optional) is told
     /// every file byte read.
     explicit ByteInput(std::string path, ProgressCounter* progress = nullptr);
+    /// Bytes [begin, end) of the plain regular file `path`, mapped; throws std::system_error
+    /// when it cannot be opened and std::invalid_argument when it cannot be mapped (a gzip
+    /// file, a pipe) or the range lies outside it.
+    ByteInput(std::string path, uint64_t begin, uint64_t end);
     ByteInput(const ByteInput&) = delete;
     ByteInput& operator=(const ByteInput&) = delete;
     ~ByteInput();
@@ -85,6 +89,7 @@ private:
     const char* mapping_ = nullptr;
     size_t mapping_size_ = 0;
     size_t mapping_offset_ = 0;
+    size_t mapping_end_ = 0;  ///< where the content ends in the mapping
     size_t released_ = 0;  ///< bytes of the mapping given back, whole pages
 };
 

@@ -321,10 +321,20 @@ ParsedChunk ParseChunk(const std::string& path, const MgfChunk& chunk, const Rec
 // the file, as on one thread.
 class MgfReader {
 public:
-    MgfReader(ByteInput& input, RecordEmitter& emitter)
-        : input_(input), emitter_(emitter), threads_(emitter.options().threads), viewing_(input.mapped()) {
+    // Reads from `start`; with `emitter` null only scans (see ScanMgf).
+    MgfReader(ByteInput& input, RecordEmitter* emitter, const MgfState& start)
+        : input_(input),
+          emitter_(emitter),
+          threads_(emitter != nullptr ? emitter->options().threads : 1),
+          viewing_(input.mapped()),
+          line_number_(start.lines),
+          default_charges_(start.default_charges),
+          index_(start.spectra) {
         if (!viewing_) owned_.reserve(kChunkBytes + ByteInput::kBlockSize);
     }
+
+    // Where the reading stands: after Run, the state at the end of the input.
+    MgfState state() const { return {line_number_, index_, default_charges_}; }
 
     void Run() {
         std::exception_ptr error;
@@ -430,7 +440,7 @@ private:
             scanned_ = static_cast<size_t>(last + 1 - text);
         }
         if (newline == nullptr) {
-            if (scanned_ - spectra_.back().begin > kLargeSpectrumBytes) ParseHere();
+            if (scanned_ - spectra_.back().begin > kLargeSpectrumBytes && emitter_ != nullptr) ParseHere();
             return false;
         }
         TakeLineAt(static_cast<size_t>(newline - text));
@@ -468,14 +478,14 @@ private:
     void TakeLine(std::string_view line) {
         if (large_) {
             if (large_->Line(line)) {
-                emitter_.Emit(large_->Finish());
+                emitter_->Emit(large_->Finish());
                 large_.reset();
                 in_spectrum_ = false;
             }
         } else if (in_spectrum_) {
             if (EqualsIgnoreCase(Trim(line), "END IONS")) {
                 EndSpectrum();
-            } else if (scanned_ - spectra_.back().begin > kLargeSpectrumBytes) {
+            } else if (scanned_ - spectra_.back().begin > kLargeSpectrumBytes && emitter_ != nullptr) {
                 ParseHere();
             }
         } else {
@@ -536,12 +546,13 @@ private:
             chunk.owned.append(kPeakLineReadable, '\0');
         }
         scanned_ -= cut;
-        if (chunk.spectra.empty()) return;
+        // A scan only counts the spectra.
+        if (chunk.spectra.empty() || emitter_ == nullptr) return;
         if (threads_ > 1) {
             if (pending_.size() >= static_cast<size_t>(threads_)) HandOnOldest();
             try {
                 pending_.push_back(std::async(std::launch::async, [this, chunk = std::move(chunk)] {
-                    return ParseChunk(input_.path(), chunk, emitter_);
+                    return ParseChunk(input_.path(), chunk, *emitter_);
                 }));
                 return;
             } catch (const std::system_error&) {
@@ -549,7 +560,7 @@ private:
                 while (!pending_.empty()) HandOnOldest();
             }
         }
-        HandOn(ParseChunk(input_.path(), chunk, emitter_));
+        HandOn(ParseChunk(input_.path(), chunk, *emitter_));
     }
 
     void HandOnOldest() {
@@ -559,7 +570,7 @@ private:
     }
 
     void HandOn(ParsedChunk parsed) {
-        emitter_.Forward(parsed.counted, std::move(parsed.records), parsed.native_ids);
+        emitter_->Forward(parsed.counted, std::move(parsed.records), parsed.native_ids);
         // Chunks are handed on in file order: nothing before this one's end is read again.
         if (parsed.text_end != nullptr) input_.Release(parsed.text_end);
         if (parsed.error) {
@@ -570,7 +581,7 @@ private:
     }
 
     ByteInput& input_;
-    RecordEmitter& emitter_;
+    RecordEmitter* emitter_;  // null when scanning
     int threads_;
     // Text read and not yet handed on, and the spectra in it; lines before `scanned_` have
     // been looked at. The text is a window on the mapped file while `viewing_`, else the
@@ -580,10 +591,10 @@ private:
     std::string owned_;
     std::vector<SpectrumLines> spectra_;
     size_t scanned_ = 0;
-    uint64_t line_number_ = 0;
+    uint64_t line_number_;
     std::vector<int> default_charges_;
     bool in_spectrum_ = false;
-    int index_ = 0;
+    int index_;
     std::deque<std::future<ParsedChunk>> pending_;
     std::optional<SpectrumParser> large_;
     PeakList large_peaks_;
@@ -591,6 +602,14 @@ private:
 
 }  // namespace
 
-void ReadMgf(ByteInput& input, RecordEmitter& emitter) { MgfReader(input, emitter).Run(); }
+void ReadMgf(ByteInput& input, RecordEmitter& emitter, const MgfState& start) {
+    MgfReader(input, &emitter, start).Run();
+}
+
+MgfState ScanMgf(ByteInput& input, const MgfState& start) {
+    MgfReader reader(input, nullptr, start);
+    reader.Run();
+    return reader.state();
+}
 
 }  // namespace speclink

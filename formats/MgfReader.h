@@ -1,9 +1,20 @@
 #pragma once
 
+#include <cstdint>
+#include <vector>
+
 #include "speclink/formats/ByteInput.h"
 #include "speclink/formats/RecordEmitter.h"
 
 namespace speclink {
+
+/// Where an MGF reader stands at a spectrum boundary: what the part of the file before has
+/// told it.
+struct MgfState {
+    uint64_t lines = 0;                ///< lines before
+    int spectra = 0;                   ///< spectra ("BEGIN IONS") before
+    std::vector<int> default_charges;  ///< the header CHARGE in force
+};
 
 /// Reads Mascot Generic Format (MGF).
 ///
@@ -27,6 +38,14 @@ namespace speclink {
 ///
 /// With ReadOptions::threads above 1 the spectra are parsed on worker threads while the file
 /// is read; the records, counts and the error raised are those of a read on one thread.
-void ReadMgf(ByteInput& input, RecordEmitter& emitter);
+///
+/// `start` is where the reading stands when the input is a later piece of a file (see
+/// MgfPieces.h); by default, the start of a file.
+void ReadMgf(ByteInput& input, RecordEmitter& emitter, const MgfState& start = {});
+
+/// Reads the input as ReadMgf does, but only for the state at its end (lines, spectra, the
+/// header CHARGE in force), without parsing the spectra; raises the errors of the lines it
+/// looks at.
+MgfState ScanMgf(ByteInput& input, const MgfState& start = {});
 
 }  // namespace speclink

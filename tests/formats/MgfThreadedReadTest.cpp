@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "speclink/formats/MgfPieces.h"
 #include "speclink/tests/formats/FormatsTestHelpers.h"
 
 namespace speclink::test {
@@ -150,6 +151,38 @@ TEST(MgfThreadedRead, SameFirstErrorAsOneThread) {
             if (threaded.starts_with(gz)) threaded = std::string(dir / "t.mgf") + threaded.substr(gz.size());
             EXPECT_EQ(threaded, sequential) << "round " << round << ", fault at line " << at + 1 << ", "
                                             << VariantName(variant);
+        }
+    }
+}
+
+// A file cut at random offsets into pieces, each read from the state the pieces before end
+// in, gives the records and counts of the whole, in order.
+TEST(MgfPieces, GiveTheRecordsOfTheWholeFile) {
+    TempDir dir;
+    std::mt19937_64 random(5);
+    for (const uint64_t seed : {3u, 4u}) {
+        const std::string text = Joined(MgfLines(1500, seed), seed == 4);
+        WriteFile(dir / "t.mgf", text);
+        const ReadOutcome whole = ReadPath(dir / "t.mgf");
+        for (const int count : {2, 3, 7}) {
+            std::vector<uint64_t> cuts = {0};
+            for (int k = 1; k < count; ++k) cuts.push_back(random() % text.size());
+            cuts.push_back(text.size());
+            std::sort(cuts.begin(), cuts.end());
+            std::vector<CSpectrum> records;
+            ReadResult counted;
+            MgfState state;
+            for (int k = 0; k < count; ++k) {
+                const uint64_t begin = MgfPieceBoundary(dir / "t.mgf", cuts[k]);
+                const uint64_t end = MgfPieceBoundary(dir / "t.mgf", cuts[k + 1]);
+                counted += ReadMgfPiece(dir / "t.mgf", begin, end, state, WithThreads(2),
+                                        [&](CSpectrum&& record, std::string_view) { records.push_back(std::move(record)); });
+                state = ScanMgfPiece(dir / "t.mgf", begin, end, state);
+            }
+            counted.files = 1;
+            EXPECT_EQ(counted, whole.result) << seed << ", " << count << " pieces";
+            ASSERT_EQ(records.size(), whole.records.size()) << seed << ", " << count << " pieces";
+            for (size_t k = 0; k < records.size(); ++k) ExpectSameRecord(records[k], whole.records[k]);
         }
     }
 }
