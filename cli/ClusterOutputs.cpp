@@ -104,14 +104,15 @@ std::string MemberEntry(const CSpectrum& spectrum, std::size_t cluster, std::siz
 }  // namespace
 
 struct ClusterOutputFiles::Files {
-    Files(const fs::path& directory, const std::string& result_name, bool representatives)
+    Files(const fs::path& directory, const std::string& result_name, bool representatives, int32_t first_line,
+          int32_t first_cluster)
         : table(directory / "clusters.tsv"), consensus(directory / "consensus.mgf") {
         if (representatives) representative_entries.emplace(directory / "representatives.mgf");
         if (!result_name.empty()) {
             result_path = directory / result_name;
             result_file = OpenStdioFile(result_path.string(), "w");
             if (!result_file) throw OutputError("cannot create " + result_path.string());
-            result.emplace(result_file.get());
+            result.emplace(result_file.get(), first_line, first_cluster);
         }
     }
 
@@ -125,12 +126,19 @@ struct ClusterOutputFiles::Files {
 };
 
 ClusterOutputFiles::ClusterOutputFiles(const fs::path& directory, const std::string& result_name,
-                                       std::vector<double> sweep, ClusterFileChoices choices, int threads)
-    : files_(std::make_unique<Files>(directory, result_name, choices.representatives)),
+                                       std::vector<double> sweep, ClusterFileChoices choices, int threads,
+                                       const ClusterFilesStart& start)
+    : files_(std::make_unique<Files>(directory, result_name, choices.representatives,
+                                     static_cast<int32_t>(start.records + 1),
+                                     static_cast<int32_t>((start.clusters.empty() ? 0 : start.clusters.front()) + 1))),
       sweep_(std::move(sweep)),
       choices_(choices),
       threads_(threads),
       clusters_before_(sweep_.size() + 1, 0) {
+    for (std::size_t t = 0; t < start.clusters.size() && t < clusters_before_.size(); ++t) {
+        clusters_before_[t] = start.clusters[t];
+    }
+    if (!start.header) return;
     std::string header =
         "cluster\tcluster_size\trepresentative\tsource_file\tnative_id\tscan\ttitle\tcharge\tprecursor_mz\t"
         "retention_time\tfile_name";

@@ -17,6 +17,15 @@ struct ClusterFileChoices {
     bool representatives = false;  ///< representatives.mgf
 };
 
+/// Where the files start when other processes write the parts before: the clusters before
+/// (at the run's threshold, then at each sweep threshold), the records before, and whether
+/// the table's header is written here.
+struct ClusterFilesStart {
+    std::vector<std::size_t> clusters;  ///< empty: none before
+    std::size_t records = 0;
+    bool header = true;
+};
+
 /// The files speclink cluster writes from a clustering: the cluster result file (the
 /// library's lines), clusters.tsv, consensus.mgf and, when chosen, representatives.mgf. A list
 /// may come whole or in consecutive parts that no precursor group crosses, for a run that
@@ -41,7 +50,8 @@ public:
     /// Creates the files in `directory`; the cluster result file is `result_name`, or none
     /// when empty. `sweep` holds the thresholds of the extra columns of clusters.tsv.
     ClusterOutputFiles(const std::filesystem::path& directory, const std::string& result_name,
-                       std::vector<double> sweep, ClusterFileChoices choices, int threads);
+                       std::vector<double> sweep, ClusterFileChoices choices, int threads,
+                       const ClusterFilesStart& start = {});
     ~ClusterOutputFiles();
     ClusterOutputFiles(const ClusterOutputFiles&) = delete;
     ClusterOutputFiles& operator=(const ClusterOutputFiles&) = delete;

@@ -26,4 +26,11 @@ struct LimitError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+/// A failure already reported where it happened (another process of the run); ends the
+/// command with `code` and nothing more said.
+struct ReportedError : std::runtime_error {
+    explicit ReportedError(int exit_code) : std::runtime_error("reported"), code(exit_code) {}
+    int code;
+};
+
 }  // namespace speclink::cli

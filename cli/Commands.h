@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace CLI {
@@ -8,11 +9,17 @@ class App;
 
 namespace speclink::cli {
 
+struct EngineRequest;
+
+/// What runs a clustering or modification search once its command is parsed: RunEngine, or
+/// another host's runner (the MPI runner).
+using EngineRunner = std::function<void(const EngineRequest&)>;
+
 // Each adds one subcommand to the speclink command; the subcommand runs from its callback
 // and reports failures by the exceptions of CommandErrors.h.
 // The engine commands record `command_line` (which must outlive the parse) with their results.
-void AddClusterCommand(CLI::App& app, const std::string& command_line);
-void AddModsearchCommand(CLI::App& app, const std::string& command_line);
+void AddClusterCommand(CLI::App& app, const std::string& command_line, EngineRunner runner);
+void AddModsearchCommand(CLI::App& app, const std::string& command_line, EngineRunner runner);
 void AddRunCommand(CLI::App& app, const std::string& command_line);
 void AddParamsCommand(CLI::App& app);
 void AddScoreCommand(CLI::App& app);

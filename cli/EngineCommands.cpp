@@ -95,7 +95,7 @@ struct EngineOptions {
 
 }  // namespace
 
-void AddClusterCommand(CLI::App& app, const std::string& command_line) {
+void AddClusterCommand(CLI::App& app, const std::string& command_line, EngineRunner runner) {
     auto options = std::make_shared<EngineOptions>();
     CLI::App* command = app.add_subcommand(
         "cluster",
@@ -120,7 +120,7 @@ void AddClusterCommand(CLI::App& app, const std::string& command_line) {
     options->AddParameterFile(*command);
     options->settings.Register(*command, kClusterJob);
     CLI::Option* consensus_type = command->get_option("--consensus-type");
-    command->callback([options, thresholds, consensus_type, &command_line] {
+    command->callback([options, thresholds, consensus_type, &command_line, runner] {
         EngineRequest request = options->request;
         if (consensus_type->count() > 0 && !request.cluster.dta) {
             throw UsageError("--consensus-type chooses the DTA files and needs --dta");
@@ -137,11 +137,11 @@ void AddClusterCommand(CLI::App& app, const std::string& command_line) {
         request.job = kClusterJob;
         request.command = "cluster";
         request.command_line = command_line;
-        RunEngine(request);
+        runner(request);
     });
 }
 
-void AddModsearchCommand(CLI::App& app, const std::string& command_line) {
+void AddModsearchCommand(CLI::App& app, const std::string& command_line, EngineRunner runner) {
     auto options = std::make_shared<EngineOptions>();
     CLI::App* command = app.add_subcommand(
         "modsearch",
@@ -171,7 +171,7 @@ void AddModsearchCommand(CLI::App& app, const std::string& command_line) {
     // on simulated modified pairs it finds ten times as many (see README).
     options->defaults.similar_method = SIMILAR_DOT_PRODUCT_MOD;
     options->settings.Register(*command, kModsearchJob | kShiftSearchJob, options->defaults);
-    command->callback([options, &command_line] {
+    command->callback([options, &command_line, runner] {
         EngineRequest request = options->request;
         const Job job = options->shift_search ? kShiftSearchJob : kModsearchJob;
         request.settings = options->Chosen(job);
@@ -179,7 +179,7 @@ void AddModsearchCommand(CLI::App& app, const std::string& command_line) {
         request.job = job;
         request.command = options->shift_search ? "modsearch --shift-search" : "modsearch";
         request.command_line = command_line;
-        RunEngine(request);
+        runner(request);
     });
 }
 

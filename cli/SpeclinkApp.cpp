@@ -9,6 +9,7 @@
 
 #include "speclink/cli/CommandErrors.h"
 #include "speclink/cli/Commands.h"
+#include "speclink/cli/EngineRun.h"
 #include "speclink/cli/ExitCodes.h"
 #include "speclink/formats/FormatError.h"
 
@@ -24,6 +25,12 @@ int Fail(int code, const char* message) {
 
 }  // namespace
 
+std::string CommandLine(const char* program, int argc, const char* const* argv) {
+    std::string line = program;
+    for (int k = 1; k < argc; ++k) line += std::string(" ") + argv[k];
+    return line;
+}
+
 int RunSpeclink(int argc, const char* const* argv) {
     CLI::App app("speclink: clustering and modification search for MS/MS spectra.\n"
                  "Reads MGF, mzML, mzXML, MS2 and DTA files (also gzip-compressed).",
@@ -32,16 +39,18 @@ int RunSpeclink(int argc, const char* const* argv) {
     app.require_subcommand(1);
     app.footer(kExitCodeHelp);
     app.option_defaults()->always_capture_default();
-    std::string command_line = "speclink";
-    for (int k = 1; k < argc; ++k) command_line += std::string(" ") + argv[k];
-    AddClusterCommand(app, command_line);
-    AddModsearchCommand(app, command_line);
+    const std::string command_line = CommandLine("speclink", argc, argv);
+    AddClusterCommand(app, command_line, RunEngine);
+    AddModsearchCommand(app, command_line, RunEngine);
     AddRunCommand(app, command_line);
     AddParamsCommand(app);
     AddScoreCommand(app);
     AddSimulateCommand(app);
     AddEvaluateCommand(app);
+    return RunCommandLine(app, argc, argv);
+}
 
+int RunCommandLine(CLI::App& app, int argc, const char* const* argv) {
     // A standard output that failed in an earlier call in this process does not count here.
     std::clearerr(stdout);
     std::cout.clear();
@@ -60,6 +69,8 @@ int RunSpeclink(int argc, const char* const* argv) {
         return Fail(EXIT_OUTPUT, error.what());
     } catch (const LimitError& error) {
         return Fail(EXIT_LIMIT, error.what());
+    } catch (const ReportedError& error) {
+        return error.code;
     } catch (const std::bad_alloc&) {
         return Fail(EXIT_INTERNAL, "out of memory");
     } catch (const std::exception& error) {

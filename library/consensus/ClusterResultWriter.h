@@ -17,16 +17,18 @@ namespace speclink {
 /// clusters are numbered on from part to part.
 class ClusterResultWriter {
 public:
-    /// Writes to `file`, which stays the caller's.
-    explicit ClusterResultWriter(std::FILE* file) : file_(file) {}
+    /// Writes to `file`, which stays the caller's; numbers lines from `first_line` and clusters
+    /// from `first_cluster` (a part whose earlier parts another process writes).
+    explicit ClusterResultWriter(std::FILE* file, int32_t first_line = 1, int32_t first_cluster = 1)
+        : file_(file), line_number_(first_line), cluster_number_(first_cluster) {}
 
     /// The lines of the next part: `spectra` clustered as `links` (positions in `spectra`).
     void Write(const std::vector<CSpectrum>& spectra, const ClusterLinkList& links);
 
 private:
     std::FILE* file_;
-    int32_t line_number_ = 1;
-    int32_t cluster_number_ = 1;
+    int32_t line_number_;
+    int32_t cluster_number_;
 };
 
 }  // namespace speclink

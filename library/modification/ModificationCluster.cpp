@@ -75,7 +75,9 @@ double ComprehensiveScore(PreparedPairScorer& scorer, int32_t first_charge, int3
 // Prints the progress figure q = i / step when it changes; nothing when step is 0.
 class Progress {
 public:
-    explicit Progress(std::size_t count) : step_(count / 10) {}
+    // Rows from `first` on are seen: the figures up to the row before are taken as shown.
+    Progress(std::size_t count, std::size_t first)
+        : step_(count / 10), last_(step_ == 0 || first == 0 ? 0 : (first - 1) / step_) {}
 
     void At(std::size_t position) {
         if (step_ == 0) return;
@@ -88,7 +90,7 @@ public:
 
 private:
     std::size_t step_;
-    std::size_t last_ = 0;
+    std::size_t last_;
 };
 
 // What the rows of one block write, in the order the sequential run writes it.
@@ -140,7 +142,7 @@ void CModificationCluster::Run(const std::vector<CSpectrum>& spectra, CSimilarit
     EndPieces(similarity);
 }
 
-bool CModificationCluster::BeginPieces(std::size_t count, CSimilarity* similarity) {
+bool CModificationCluster::BeginPieces(std::size_t count, CSimilarity* similarity, std::size_t first_row) {
     last_pairs_.clear();
     score_counts_.assign(kScoreValues, 0);
     pieces_.reset();
@@ -153,7 +155,7 @@ bool CModificationCluster::BeginPieces(std::size_t count, CSimilarity* similarit
     }
     // The configured method decides for the whole run, though "Comprehensive" rewrites it.
     pieces_.reset(new Pieces{similarity->similar_method, path, std::move(pair_list), std::move(score_file),
-                             Progress(count), std::nullopt});
+                             Progress(count, first_row), std::nullopt});
     return true;
 }
 

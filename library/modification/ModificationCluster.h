@@ -64,8 +64,10 @@ public:
     /// BeginPieces with the length of the whole list, SearchPiece for consecutive runs of its
     /// rows, then EndPieces write the files, the standard output and the fields that Run
     /// writes for the whole list. BeginPieces gives false, having printed what Run prints,
-    /// when the pair list cannot be opened; nothing else is to be called then.
-    bool BeginPieces(std::size_t count, CSimilarity* similarity);
+    /// when the pair list cannot be opened; nothing else is to be called then. A process that
+    /// searches only the rows from `first_row` on, beside others that search the rows before,
+    /// prints only the progress figures of its own rows.
+    bool BeginPieces(std::size_t count, CSimilarity* similarity, std::size_t first_row = 0);
 
     /// The pairs of the rows [0, rows) of `window`, which holds after them, in list order,
     /// every later spectrum of the list that can pair with one of them (others may be left
