@@ -71,7 +71,7 @@ if [ "$what" = read ] || [ "$what" = all ]; then
   mzml=$data/generated200k.mzML
   [ -s "$mzml" ] || "$work/new/bench/tools/mzml_generate" "$mzml" 200000 200
   for file in "$million" "$mzml"; do
-    echo "== read $(basename "$file") ($(( $(stat -c %s "$file") / 1000000 )) MB), 2 threads, beside cat"
+    echo "== read $(basename "$file") ($(( $(stat -L -c %s "$file") / 1000000 )) MB), 2 threads, beside cat"
     cat "$file" > /dev/null
     "$root/bench/compare.sh" "$runs" \
       "readers" "$work/new/bench/tools/spectra_read --threads 2 $file" \

@@ -10,6 +10,9 @@ bool LineInput::Next(std::string_view& line) {
     carry_.clear();
     while (true) {
         if (block_.empty()) {
+            // Lines of the block before are no longer looked at (a line across blocks is
+            // carried in a copy).
+            if (block_.data() != nullptr) input_.Release(block_.data());
             if (!end_) block_ = input_.NextBlock();
             if (block_.empty()) {
                 end_ = true;

@@ -78,6 +78,8 @@ void XmlParser::Parse() {
                                           std::to_string(XML_GetCurrentByteIndex(parser_)) + ")");
         }
         if (last) return;
+        // The parser keeps what it has not finished with in buffers of its own.
+        input_.Release(block.data() + block.size());
     }
 }
 
