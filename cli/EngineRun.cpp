@@ -1,36 +1,29 @@
 #include "speclink/cli/EngineRun.h"
 
-#include <algorithm>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
-#include <fstream>
-#include <future>
 #include <memory>
 #include <stdexcept>
 #include <system_error>
 
 #include "speclink/cli/ClusterOutputs.h"
-#include "speclink/cli/OffsetReport.h"
-#include "speclink/formats/UnimodReader.h"
-#include "speclink/library/modification/MassOffsetProfile.h"
 #include "speclink/cli/CommandErrors.h"
 #include "speclink/cli/GroupLimit.h"
 #include "speclink/cli/InputSpectra.h"
 #include "speclink/cli/InputSpectrumFiles.h"
-#include "speclink/cli/MemoryBound.h"
-#include "speclink/cli/SpilledRun.h"
 #include "speclink/cli/Interruption.h"
+#include "speclink/cli/MemoryBound.h"
 #include "speclink/cli/OutputCheck.h"
 #include "speclink/cli/OutputDirectory.h"
 #include "speclink/cli/ProcessEnd.h"
 #include "speclink/cli/ProgressBar.h"
+#include "speclink/cli/RunFiles.h"
 #include "speclink/cli/RunSummary.h"
 #include "speclink/cli/ScopedWorkingDirectory.h"
+#include "speclink/cli/SpilledRun.h"
 #include "speclink/library/cluster/HierarchicalCluster.h"
-#include "speclink/library/cluster/PrecursorSweep.h"
-#include "speclink/library/cluster/SingleLinkage.h"
 #include "speclink/library/consensus/RepresentativeSpectra.h"
 #include "speclink/library/data/SpectraProcess.h"
 #include "speclink/library/modification/ModificationCluster.h"
@@ -41,61 +34,6 @@ namespace speclink::cli {
 namespace fs = std::filesystem;
 
 namespace {
-
-constexpr const char* kClusterResultDefault = "clusters.csv";
-constexpr const char* kPairListDefault = "pairs.csv";
-constexpr const char* kParametersUsed = "speclink.params";
-constexpr const char* kScoreFile = "score.txt";
-constexpr const char* kScoreHistogram = "score_histogram.tsv";
-constexpr const char* kMassDifferences = "temp.temp";
-constexpr const char* kClusterTable = "clusters.tsv";
-constexpr const char* kConsensusMgf = "consensus.mgf";
-constexpr const char* kRepresentativesMgf = "representatives.mgf";
-constexpr const char* kOffsetTable = "offsets.tsv";
-constexpr const char* kOffsetPlot = "offsets.svg";
-constexpr const char* kReport = "report.html";
-// Offsets named in the plot.
-constexpr std::size_t kLabelledOffsets = 10;
-
-double SecondsSince(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-// The result file is named relative to the output directory and stays inside it, so that a
-// run never writes a file elsewhere.
-void RequireResultName(const std::string& name) {
-    const fs::path relative = fs::path(name).lexically_normal();
-    const bool escapes = std::any_of(relative.begin(), relative.end(), [](const fs::path& part) { return part == ".."; });
-    if (relative.is_absolute() || escapes || relative.has_parent_path() || relative.filename().empty()) {
-        throw UsageError("the result file '" + name + "' must be a plain file name: it is written into the output "
-                         "directory");
-    }
-}
-
-// No output may land on an input: results are only written into the output directory.
-void RequireInputsOutside(const std::vector<std::string>& inputs, const fs::path& out) {
-    for (const std::string& path : inputs) {
-        std::error_code ec;
-        const fs::path input = fs::weakly_canonical(path, ec);
-        const bool inside = fs::is_directory(input, ec) ? input == out : input.parent_path() == out;
-        if (inside) {
-            throw UsageError("the input " + path + " lies where results are written (" + out.string() +
-                             "); choose another output directory so that no input is overwritten");
-        }
-    }
-}
-
-// The settings used, as a parameter file that reads back to exactly them, with the inputs
-// and the command line as comments.
-void WriteParametersUsed(const Settings& settings, const fs::path& path, const EngineRequest& request) {
-    std::ofstream file(path, std::ios::binary);
-    file << SettingsFileText(settings);
-    file << "# written by: " << request.command_line << "\n";
-    for (const std::string& input : request.inputs) file << "# input: " << fs::absolute(input).string() << "\n";
-    // Buffered output fails only when it reaches the file: on a full device at close.
-    file.close();
-    if (file.fail()) throw OutputError("cannot write " + path.string());
-}
 
 // Removes a directory when the run ends, however it ends.
 class RemovedAtEnd {
@@ -119,48 +57,6 @@ void RequireSpillable(const EngineRequest& request, uint64_t memory) {
     if (request.keep_order) throw UsageError(why + "--keep-order" + fix);
     if (request.cluster.dta) throw UsageError(why + "--dta" + fix);
     if (request.job == kShiftSearchJob) throw UsageError(why + "--shift-search" + fix);
-}
-
-// Whether the modification search writes score.txt: the engine's own run does, the command
-// on request.
-bool ListsScores(const EngineRequest& request) { return request.specified_run || request.modsearch.raw_scores; }
-
-// How often each value of score.txt occurs: "sqrt_score" as score.txt writes it, "pairs",
-// one line per value that occurs, ascending.
-void WriteScoreHistogram(const fs::path& path, const std::vector<uint64_t>& counts) {
-    std::string text = "sqrt_score\tpairs\n";
-    for (std::size_t value = 0; value < counts.size(); ++value) {
-        if (counts[value] == 0) continue;
-        char line[64];
-        std::snprintf(line, sizeof line, "%zu.%04zu\t%llu\n", value / 10000, value % 10000,
-                      static_cast<unsigned long long>(counts[value]));
-        text += line;
-    }
-    std::ofstream file(path, std::ios::binary);
-    file << text;
-    file.close();
-    if (file.fail()) throw OutputError("cannot write " + path.string());
-}
-
-// The names a run is sure to write, for the check of the output directory.
-std::vector<std::string> PlannedNames(const EngineRequest& request, const std::string& result) {
-    std::vector<std::string> names = {result, kParametersUsed};
-    if (request.job == kModsearchJob) {
-        if (ListsScores(request)) names.push_back(kScoreFile);
-        if (!request.specified_run) names.push_back(kScoreHistogram);
-        names.push_back(kMassDifferences);
-    }
-    if (request.job != kClusterJob && !request.specified_run) {
-        names.push_back(kOffsetTable);
-        names.push_back(kOffsetPlot);
-        names.push_back(kReport);
-    }
-    if (request.job == kClusterJob && !request.specified_run) {
-        names.push_back(kClusterTable);
-        names.push_back(kConsensusMgf);
-        if (request.cluster.representatives) names.push_back(kRepresentativesMgf);
-    }
-    return names;
 }
 
 // speclink cluster: clusters at the threshold and every threshold of the sweep from one set of
@@ -191,65 +87,6 @@ Clustering ClusterAndWrite(const EngineRequest& request, const InputSpectra& inp
     files.Close();
     writing_seconds = SecondsSince(writing_started);
     return std::move(clusterings.front());
-}
-
-// The Unimod file the profile is named from: the one given, else Debian's when installed;
-// empty when there is none.
-std::string UnimodFile(const EngineRequest& request) {
-    if (!request.modsearch.unimod.empty()) return request.modsearch.unimod;
-    std::error_code ec;
-    return fs::exists(kDebianUnimod, ec) ? kDebianUnimod : "";
-}
-
-// The mass-offset profile of the search's pairs, named from Unimod, as offsets.tsv,
-// offsets.svg and report.html.
-std::vector<NamedOffset> WriteOffsetProfile(const EngineRequest& request, const Settings& settings,
-                                            const std::vector<ListedPair>& pairs, std::size_t spectra,
-                                            const fs::path& staging) {
-    const std::string unimod_path = UnimodFile(request);
-    Unimod unimod;
-    if (!unimod_path.empty()) {
-        try {
-            unimod = ReadUnimod(unimod_path);
-        } catch (const std::system_error& error) {
-            throw InputError(unimod_path + ": " + error.what());
-        }
-    }
-    std::vector<NamedOffset> offsets;
-    for (const MassOffset& offset : PickMassOffsets(pairs, {request.modsearch.offset_width, 2})) {
-        offsets.push_back({offset, AnnotateOffset(offset.apex, unimod.modifications, unimod.residues,
-                                                  request.modsearch.offset_tol)});
-    }
-    WriteOffsetTable(staging / kOffsetTable, offsets);
-    const bool shift_search = request.job == kShiftSearchJob;
-    const double lowest = shift_search ? 6.0 : std::max(0.0, static_cast<double>(settings.lower_mass));
-    const double highest = shift_search ? 200.0 : static_cast<double>(settings.upper_mass);
-    const std::string plot = OffsetPlot(offsets, lowest, highest, kLabelledOffsets);
-    {
-        std::ofstream svg(staging / kOffsetPlot, std::ios::binary);
-        svg << plot;
-        svg.close();
-        if (!svg) throw OutputError("cannot write " + (staging / kOffsetPlot).string());
-    }
-    std::vector<std::pair<std::string, std::string>> shown = {
-        {"command", request.command_line},
-        {"spectra", std::to_string(spectra)},
-        {"pairs listed", std::to_string(pairs.size())},
-        {"method", shift_search ? "Dot Product Mod at the best whole-number shift"
-                                : SimilarMethodNames[settings.similar_method]},
-        {"fragment tolerance", shift_search ? "0.5Da" : FormatTolerance(settings.fragment_ion_tol)},
-        {"threshold", std::to_string(settings.threshold)},
-        {"mass window", std::to_string(static_cast<int>(lowest)) + " to " + std::to_string(static_cast<int>(highest)) + " Da"},
-        {"peak selection", std::to_string(settings.peak_select_method) + " (" + std::to_string(settings.whole_top_peak_num) +
-                               ", " + std::to_string(settings.part_top_peak_num) + " per " +
-                               std::to_string(settings.part_top_peak_per_num) + " Th)"},
-        {"spectrum order", request.keep_order ? "as read" : "charge, then precursor mass, highest first"},
-        {"offset smoothing", std::to_string(request.modsearch.offset_width) + " Da"},
-        {"Unimod", unimod_path.empty() ? "none found: offsets without names" : unimod_path},
-    };
-    for (const std::string& input : request.inputs) shown.push_back({"input", fs::absolute(input).string()});
-    WriteReport(staging / kReport, "speclink " + request.command + ": mass offsets", plot, offsets, shown);
-    return offsets;
 }
 
 }  // namespace
@@ -397,35 +234,7 @@ void RunEngine(const EngineRequest& request) {
     summary.spectra = records;
     summary.out_directory = out.path();
     summary.renamed = input.renamed;
-    auto& outputs = summary.outputs;
-    if (clustering && !request.specified_run) {
-        outputs.push_back({kClusterTable, "one line per spectrum: its cluster, whether it represents it, source file, "
-                                          "native id, scan, title, charge, m/z, retention time"});
-        outputs.push_back({kConsensusMgf, std::to_string(summary.multi_clusters) + " consensus spectra" +
-                                              (request.cluster.mgf_singles ? " and the single spectra" : "")});
-        if (request.cluster.representatives) outputs.push_back({kRepresentativesMgf, "one representative per cluster"});
-    }
-    if (clustering) outputs.push_back({settings.cluster_result, "the cluster list: line, name, cluster, [M+H]+"});
-    if (request.job == kModsearchJob || request.job == kShiftSearchJob) {
-        outputs.push_back({settings.cluster_result, std::to_string(summary.pairs) + " pairs above the threshold"});
-    }
-    if (request.job == kModsearchJob) {
-        if (ListsScores(request)) outputs.push_back({kScoreFile, "square roots of the pair scores above 0.0001"});
-        if (!request.specified_run) {
-            outputs.push_back({kScoreHistogram, "how many pairs scored each square root of a score above 0.0001"});
-        }
-        outputs.push_back({kMassDifferences, "mass differences of the pairs, grouped and counted"});
-    }
-    if (!clustering && !request.specified_run) {
-        outputs.push_back({kOffsetTable, std::to_string(summary.offsets.size()) + " mass offsets, most pairs first" +
-                                             (summary.unimod.empty() ? " (no Unimod file: without names)" : ", named from Unimod")});
-        outputs.push_back({kOffsetPlot, "the offsets plotted"});
-        outputs.push_back({kReport, "plot, offsets and settings on one page"});
-    }
-    outputs.push_back({kParametersUsed, "the settings used, the inputs and the command line"});
-    if (summary.files_written > outputs.size()) {
-        outputs.push_back({"*.dta", std::to_string(summary.files_written - outputs.size()) + " spectrum files"});
-    }
+    ListOutputs(request, settings, summary);
     summary.seconds = SecondsSince(started);
     summary.reading_seconds = reading_seconds;
     summary.engine_seconds = engine_seconds;
