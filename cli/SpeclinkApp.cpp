@@ -31,6 +31,33 @@ std::string CommandLine(const char* program, int argc, const char* const* argv) 
     return line;
 }
 
+int ExitStatusOf(std::exception_ptr error, std::string& message) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const UsageError& failure) {
+        message = failure.what();
+        return EXIT_USAGE;
+    } catch (const FormatError& failure) {
+        message = failure.what();
+        return EXIT_INPUT;
+    } catch (const InputError& failure) {
+        message = failure.what();
+        return EXIT_INPUT;
+    } catch (const OutputError& failure) {
+        message = failure.what();
+        return EXIT_OUTPUT;
+    } catch (const LimitError& failure) {
+        message = failure.what();
+        return EXIT_LIMIT;
+    } catch (const std::bad_alloc&) {
+        message = "out of memory";
+        return EXIT_INTERNAL;
+    } catch (const std::exception& failure) {
+        message = failure.what();
+        return EXIT_INTERNAL;
+    }
+}
+
 int RunSpeclink(int argc, const char* const* argv) {
     CLI::App app("speclink: clustering and modification search for MS/MS spectra.\n"
                  "Reads MGF, mzML, mzXML, MS2 and DTA files (also gzip-compressed).",
@@ -59,22 +86,12 @@ int RunCommandLine(CLI::App& app, int argc, const char* const* argv) {
     } catch (const CLI::ParseError& error) {
         const int code = app.exit(error);
         return code == 0 ? EXIT_OK : EXIT_USAGE;
-    } catch (const UsageError& error) {
-        return Fail(EXIT_USAGE, error.what());
-    } catch (const FormatError& error) {
-        return Fail(EXIT_INPUT, error.what());
-    } catch (const InputError& error) {
-        return Fail(EXIT_INPUT, error.what());
-    } catch (const OutputError& error) {
-        return Fail(EXIT_OUTPUT, error.what());
-    } catch (const LimitError& error) {
-        return Fail(EXIT_LIMIT, error.what());
     } catch (const ReportedError& error) {
         return error.code;
-    } catch (const std::bad_alloc&) {
-        return Fail(EXIT_INTERNAL, "out of memory");
-    } catch (const std::exception& error) {
-        return Fail(EXIT_INTERNAL, error.what());
+    } catch (...) {
+        std::string message;
+        const int code = ExitStatusOf(std::current_exception(), message);
+        return Fail(code, message.c_str());
     }
     // Results and summaries printed to a full device or a closed pipe are lost: say so.
     std::cout.flush();

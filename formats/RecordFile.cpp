@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <stdexcept>
 #include <system_error>
 #include <type_traits>
 
@@ -50,38 +51,89 @@ private:
     std::string_view bytes_;
 };
 
+// One record's fields, from the bytes after its length; std::invalid_argument when they are
+// damaged.
+void DecodeRecord(std::string_view bytes, StoredRecord& record) {
+    Fields fields(bytes);
+    CSpectrum& spectrum = record.spectrum;
+    uint32_t ions = 0;
+    uint32_t merged = 0;
+    uint32_t peaks = 0;
+    bool whole = fields.Get(spectrum.charge) && fields.Get(spectrum.precursor_mass) &&
+                 fields.Get(spectrum.precursor_mz) && fields.Get(spectrum.retention_time) &&
+                 fields.Get(spectrum.precursor_intensity) && fields.Get(spectrum.total_ion_current) &&
+                 fields.Get(spectrum.scan) && fields.Get(spectrum.ms_level) && fields.Get(record.input) &&
+                 fields.GetText(spectrum.file_name) && fields.GetText(spectrum.title) &&
+                 fields.GetText(spectrum.peptide) && fields.GetText(record.native_id) && fields.Get(ions) &&
+                 fields.Holds(ions, sizeof(double) * 2 + sizeof(int32_t));
+    if (whole) {
+        spectrum.fragment_ions = FragmentIonArray(ions);
+        for (uint32_t k = 0; k < ions && whole; ++k) {
+            whole = fields.Get(spectrum.fragment_ions[k].mz) && fields.Get(spectrum.fragment_ions[k].intensity) &&
+                    fields.Get(spectrum.fragment_ions[k].ion_index);
+        }
+    }
+    whole = whole && fields.Get(merged) && fields.Holds(merged, sizeof(uint32_t));
+    if (whole) {
+        spectrum.merged_scans.resize(merged);
+        for (uint32_t& scan : spectrum.merged_scans) fields.Get(scan);
+    }
+    whole = whole && fields.Get(peaks) && fields.Holds(peaks, sizeof(Peak));
+    if (whole) {
+        spectrum.peaks.resize(peaks);
+        for (Peak& peak : spectrum.peaks) fields.Get(peak);
+    }
+    if (!whole || !fields.Empty()) throw std::invalid_argument("damaged record");
+}
+
 }  // namespace
 
-void RecordFileWriter::Write(const CSpectrum& spectrum, uint32_t input, std::string_view native_id) {
+void AppendRecord(std::string& out, const CSpectrum& spectrum, uint32_t input, std::string_view native_id) {
     // The length goes first; it is known once the fields are in.
-    const std::size_t start = buffer_.size();
-    Put(buffer_, uint64_t{0});
-    Put(buffer_, spectrum.charge);
-    Put(buffer_, spectrum.precursor_mass);
-    Put(buffer_, spectrum.precursor_mz);
-    Put(buffer_, spectrum.retention_time);
-    Put(buffer_, spectrum.precursor_intensity);
-    Put(buffer_, spectrum.total_ion_current);
-    Put(buffer_, spectrum.scan);
-    Put(buffer_, spectrum.ms_level);
-    Put(buffer_, input);
-    PutText(buffer_, spectrum.file_name);
-    PutText(buffer_, spectrum.title);
-    PutText(buffer_, spectrum.peptide);
-    PutText(buffer_, native_id);
-    Put(buffer_, spectrum.fragment_ions.size());
+    const std::size_t start = out.size();
+    Put(out, uint64_t{0});
+    Put(out, spectrum.charge);
+    Put(out, spectrum.precursor_mass);
+    Put(out, spectrum.precursor_mz);
+    Put(out, spectrum.retention_time);
+    Put(out, spectrum.precursor_intensity);
+    Put(out, spectrum.total_ion_current);
+    Put(out, spectrum.scan);
+    Put(out, spectrum.ms_level);
+    Put(out, input);
+    PutText(out, spectrum.file_name);
+    PutText(out, spectrum.title);
+    PutText(out, spectrum.peptide);
+    PutText(out, native_id);
+    Put(out, spectrum.fragment_ions.size());
     for (uint32_t k = 0; k < spectrum.fragment_ions.size(); ++k) {
-        Put(buffer_, spectrum.fragment_ions[k].mz);
-        Put(buffer_, spectrum.fragment_ions[k].intensity);
-        Put(buffer_, spectrum.fragment_ions[k].ion_index);
+        Put(out, spectrum.fragment_ions[k].mz);
+        Put(out, spectrum.fragment_ions[k].intensity);
+        Put(out, spectrum.fragment_ions[k].ion_index);
     }
-    Put(buffer_, static_cast<uint32_t>(spectrum.merged_scans.size()));
-    for (const uint32_t scan : spectrum.merged_scans) Put(buffer_, scan);
-    Put(buffer_, static_cast<uint32_t>(spectrum.peaks.size()));
-    buffer_.append(reinterpret_cast<const char*>(spectrum.peaks.data()), spectrum.peaks.size() * sizeof(Peak));
-    const auto length = static_cast<uint64_t>(buffer_.size() - start - sizeof(uint64_t));
-    std::memcpy(buffer_.data() + start, &length, sizeof length);
-    bytes_ += buffer_.size() - start;
+    Put(out, static_cast<uint32_t>(spectrum.merged_scans.size()));
+    for (const uint32_t scan : spectrum.merged_scans) Put(out, scan);
+    Put(out, static_cast<uint32_t>(spectrum.peaks.size()));
+    out.append(reinterpret_cast<const char*>(spectrum.peaks.data()), spectrum.peaks.size() * sizeof(Peak));
+    const auto length = static_cast<uint64_t>(out.size() - start - sizeof(uint64_t));
+    std::memcpy(out.data() + start, &length, sizeof length);
+}
+
+bool TakeRecord(std::string_view& bytes, StoredRecord& record) {
+    if (bytes.empty()) return false;
+    uint64_t length = 0;
+    if (bytes.size() < sizeof length) throw std::invalid_argument("record cut short");
+    std::memcpy(&length, bytes.data(), sizeof length);
+    if (bytes.size() - sizeof length < length) throw std::invalid_argument("record cut short");
+    DecodeRecord(bytes.substr(sizeof length, length), record);
+    bytes.remove_prefix(sizeof length + length);
+    return true;
+}
+
+void RecordFileWriter::Write(const CSpectrum& spectrum, uint32_t input, std::string_view native_id) {
+    const std::size_t before = buffer_.size();
+    AppendRecord(buffer_, spectrum, input, native_id);
+    bytes_ += buffer_.size() - before;
     if (buffer_.size() >= kBufferBytes) Flush();
 }
 
@@ -118,37 +170,10 @@ bool RecordFileReader::NextBytes() {
 
 bool RecordFileReader::Next(StoredRecord& record) {
     if (!NextBytes()) return false;
-    Fields fields(buffer_);
-    CSpectrum& spectrum = record.spectrum;
-    uint32_t ions = 0;
-    uint32_t merged = 0;
-    uint32_t peaks = 0;
-    bool whole = fields.Get(spectrum.charge) && fields.Get(spectrum.precursor_mass) &&
-                 fields.Get(spectrum.precursor_mz) && fields.Get(spectrum.retention_time) &&
-                 fields.Get(spectrum.precursor_intensity) && fields.Get(spectrum.total_ion_current) &&
-                 fields.Get(spectrum.scan) && fields.Get(spectrum.ms_level) && fields.Get(record.input) &&
-                 fields.GetText(spectrum.file_name) && fields.GetText(spectrum.title) &&
-                 fields.GetText(spectrum.peptide) && fields.GetText(record.native_id) && fields.Get(ions) &&
-                 fields.Holds(ions, sizeof(double) * 2 + sizeof(int32_t));
-    if (whole) {
-        spectrum.fragment_ions = FragmentIonArray(ions);
-        for (uint32_t k = 0; k < ions && whole; ++k) {
-            whole = fields.Get(spectrum.fragment_ions[k].mz) && fields.Get(spectrum.fragment_ions[k].intensity) &&
-                    fields.Get(spectrum.fragment_ions[k].ion_index);
-        }
-    }
-    whole = whole && fields.Get(merged) && fields.Holds(merged, sizeof(uint32_t));
-    if (whole) {
-        spectrum.merged_scans.resize(merged);
-        for (uint32_t& scan : spectrum.merged_scans) fields.Get(scan);
-    }
-    whole = whole && fields.Get(peaks) && fields.Holds(peaks, sizeof(Peak));
-    if (whole) {
-        spectrum.peaks.resize(peaks);
-        for (Peak& peak : spectrum.peaks) fields.Get(peak);
-    }
-    if (!whole || !fields.Empty()) {
-        throw FormatError(path_, "byte " + std::to_string(offset_), "damaged record");
+    try {
+        DecodeRecord(buffer_, record);
+    } catch (const std::invalid_argument& error) {
+        throw FormatError(path_, "byte " + std::to_string(offset_), error.what());
     }
     return true;
 }

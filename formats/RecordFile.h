@@ -18,6 +18,14 @@ struct StoredRecord {
     std::string native_id;
 };
 
+/// Appends a record to `out` in the binary form of RecordFileWriter (its length, then its
+/// fields), for sending records between processes as well as for files.
+void AppendRecord(std::string& out, const CSpectrum& spectrum, uint32_t input, std::string_view native_id);
+
+/// Takes the record AppendRecord wrote off the front of `bytes`; false when `bytes` is empty.
+/// Throws std::invalid_argument when the bytes are cut short or damaged.
+bool TakeRecord(std::string_view& bytes, StoredRecord& record);
+
 /// Writes records in a compact binary form that keeps every field as it is, every peak to
 /// the bit (everything but `match_score` and `match_delta`, which a copy does not carry
 /// either): the form in which a run spills records to disk when they do not fit in memory.

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds and runs every test: the C++ tests of a plain optimised build, the browser test of
-# report.html (headless Chromium), a clang build of the libFuzzer targets run each for
+# Builds and runs every test: the C++ tests of a plain optimised build (with the MPI runner
+# against the command on one process), the browser test of report.html (headless
+# Chromium), a clang build of the libFuzzer targets run each for
 # SPECLINK_FUZZ_SECONDS (default 20) from its seed corpus, so that a regression on hostile
 # input shows, and the C++ tests again under AddressSanitizer + UndefinedBehaviorSanitizer
 # (LeakSanitizer on). Any failure, report or finding fails.
@@ -17,8 +18,8 @@ run_suite() {
   ctest --test-dir "$dir" --output-on-failure -j "$jobs"
 }
 
-echo "== release build"
-run_suite build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo
+echo "== release build, with speclink-mpi (its tests run mpirun on 1 to 3 processes)"
+run_suite build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSPECLINK_MPI=ON
 
 echo "== browser: report.html in headless Chromium"
 SPECLINK="$PWD/build/release/cli/speclink" /usr/bin/python3 -m pytest -q -p no:cacheprovider tests/browser
