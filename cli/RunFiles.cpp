@@ -95,9 +95,7 @@ std::string UnimodFile(const EngineRequest& request) {
     return fs::exists(kDebianUnimod, ec) ? kDebianUnimod : "";
 }
 
-std::vector<NamedOffset> WriteOffsetProfile(const EngineRequest& request, const Settings& settings,
-                                            const std::vector<ListedPair>& pairs, std::size_t spectra,
-                                            const fs::path& directory) {
+std::vector<NamedOffset> NamedMassOffsets(const EngineRequest& request, const std::vector<ListedPair>& pairs) {
     const std::string unimod_path = UnimodFile(request);
     Unimod unimod;
     if (!unimod_path.empty()) {
@@ -112,6 +110,14 @@ std::vector<NamedOffset> WriteOffsetProfile(const EngineRequest& request, const 
         offsets.push_back({offset, AnnotateOffset(offset.apex, unimod.modifications, unimod.residues,
                                                   request.modsearch.offset_tol)});
     }
+    return offsets;
+}
+
+std::vector<NamedOffset> WriteOffsetProfile(const EngineRequest& request, const Settings& settings,
+                                            const std::vector<ListedPair>& pairs, std::size_t spectra,
+                                            const fs::path& directory) {
+    const std::string unimod_path = UnimodFile(request);
+    const std::vector<NamedOffset> offsets = NamedMassOffsets(request, pairs);
     WriteOffsetTable(directory / kOffsetTable, offsets);
     const bool shift_search = request.job == kShiftSearchJob;
     const double lowest = shift_search ? 6.0 : std::max(0.0, static_cast<double>(settings.lower_mass));

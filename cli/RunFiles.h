@@ -61,6 +61,11 @@ std::vector<std::string> PlannedNames(const EngineRequest& request, const std::s
 /// empty when there is none.
 std::string UnimodFile(const EngineRequest& request);
 
+/// The mass-offset profile of the search's pairs (the request's smoothing), each offset named
+/// from Unimod (UnimodFile), most pairs first. Throws InputError for a Unimod file that
+/// cannot be read.
+std::vector<NamedOffset> NamedMassOffsets(const EngineRequest& request, const std::vector<ListedPair>& pairs);
+
 /// The mass-offset profile of the search's pairs, named from Unimod, as offsets.tsv,
 /// offsets.svg and report.html in `directory`.
 std::vector<NamedOffset> WriteOffsetProfile(const EngineRequest& request, const Settings& settings,

@@ -10,7 +10,8 @@ packages=(g++ cmake make pkg-config libcli11-dev zlib1g-dev libexpat1-dev libmsn
           openms-common)
 if [ "${1:-}" = "--test" ]; then
   packages+=(googletest libgtest-dev libbenchmark-dev librapidcheck-dev clang libclang-rt-14-dev
-             chromium python3-pytest libopenmpi-dev openmpi-bin)
+             chromium python3-pytest libopenmpi-dev openmpi-bin pybind11-dev python3-pybind11 python3-numpy
+             python3-pymzml)
 elif [ $# -gt 0 ]; then
   echo "usage: scripts/install-deps.sh [--test]" >&2
   exit 2

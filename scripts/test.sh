@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the C++ tests of a plain optimised build (with the MPI runner
-# against the command on one process), the browser test of report.html (headless
-# Chromium), a clang build of the libFuzzer targets run each for
-# SPECLINK_FUZZ_SECONDS (default 20) from its seed corpus, so that a regression on hostile
-# input shows, and the C++ tests again under AddressSanitizer + UndefinedBehaviorSanitizer
-# (LeakSanitizer on). Any failure, report or finding fails.
+# against the command on one process), the pytest tests of the Python module and the
+# browser test of report.html (headless Chromium), a clang build of the libFuzzer targets
+# run each for SPECLINK_FUZZ_SECONDS (default 20) from its seed corpus, so that a regression
+# on hostile input shows, and the C++ tests again under AddressSanitizer +
+# UndefinedBehaviorSanitizer (LeakSanitizer on). Any failure, report or finding fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -18,11 +18,12 @@ run_suite() {
   ctest --test-dir "$dir" --output-on-failure -j "$jobs"
 }
 
-echo "== release build, with speclink-mpi (its tests run mpirun on 1 to 3 processes)"
-run_suite build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSPECLINK_MPI=ON
+echo "== release build, with speclink-mpi (its tests run mpirun on 1 to 3 processes) and the Python module"
+run_suite build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSPECLINK_MPI=ON -DSPECLINK_PYTHON=ON
 
-echo "== browser: report.html in headless Chromium"
-SPECLINK="$PWD/build/release/cli/speclink" /usr/bin/python3 -m pytest -q -p no:cacheprovider tests/browser
+echo "== Python: the module against the command, and report.html in headless Chromium"
+SPECLINK="$PWD/build/release/cli/speclink" PYTHONPATH="$PWD/build/release/python" \
+  /usr/bin/python3 -m pytest -q -p no:cacheprovider tests/python tests/browser
 
 echo "== fuzz build (clang, libFuzzer + ASan + UBSan)"
 FUZZ_BUILD_DIR=build/fuzz scripts/fuzz.sh all "${SPECLINK_FUZZ_SECONDS:-20}"
