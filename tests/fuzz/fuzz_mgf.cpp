@@ -7,6 +7,9 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const auto& scratch = speclink::fuzz::Scratch();
-    speclink::fuzz::ReadChecked(scratch.Write("input.mgf", data, size), speclink::ReadMgf);
+    speclink::fuzz::ReadChecked(scratch.Write("input.mgf", data, size),
+                                [](speclink::ByteInput& input, speclink::RecordEmitter& emitter) {
+                                    speclink::ReadMgf(input, emitter);
+                                });
     return 0;
 }
