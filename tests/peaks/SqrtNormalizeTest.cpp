@@ -19,17 +19,14 @@ TEST(SqrtNormalize, TakesRootsThenScalesToThousand) {
     EXPECT_NE(peaks[0].intensity, 1.0 * 1000.0 / sum);
 }
 
-TEST(SqrtNormalize, EmptyListStaysEmpty) {
-    PeakList peaks;
-    SqrtNormalize(peaks);
-    EXPECT_TRUE(peaks.empty());
-}
-
-TEST(SqrtNormalize, ZeroSumLeavesZeros) {
-    PeakList peaks{{100.0, 0.0}, {200.0, -0.0}};
-    SqrtNormalize(peaks);
-    EXPECT_EQ(peaks, (PeakList{{100.0, 0.0}, {200.0, 0.0}}));
-    EXPECT_FALSE(std::signbit(peaks[1].intensity));
+TEST(SqrtNormalize, EmptyListsAndZeroSums) {
+    PeakList empty;
+    SqrtNormalize(empty);
+    EXPECT_TRUE(empty.empty());
+    PeakList zeros{{100.0, 0.0}, {200.0, -0.0}};
+    SqrtNormalize(zeros);
+    EXPECT_EQ(zeros, (PeakList{{100.0, 0.0}, {200.0, 0.0}}));
+    EXPECT_FALSE(std::signbit(zeros[1].intensity));
 }
 
 RC_GTEST_PROP(SqrtNormalize, PositiveListsSumToThousand, (const std::vector<unsigned>& raw)) {

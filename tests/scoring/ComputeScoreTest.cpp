@@ -20,20 +20,6 @@ bool SameMultiset(PeakList a, PeakList b) {
     return a == b;
 }
 
-TEST(ComputeScore, ConstructorStoresSettingsAndFillsTheTable) {
-    const CSimilarity scorer(SIMILAR_BONANZA, 0.3, TOLERANCE_PPM);
-    EXPECT_EQ(scorer.similar_method, SIMILAR_BONANZA);
-    EXPECT_EQ(scorer.fragment_ion_tol, 0.3);
-    EXPECT_EQ(scorer.fragment_ion_tol_type, TOLERANCE_PPM);
-    EXPECT_EQ(scorer.score_table[0], &CSimilarity::IntensityScore);
-    EXPECT_EQ(scorer.score_table[1], &CSimilarity::DotProduct);
-    EXPECT_EQ(scorer.score_table[2], &CSimilarity::DotProductMod);
-    EXPECT_EQ(scorer.score_table[3], &CSimilarity::DotProductHalf);
-    EXPECT_EQ(scorer.score_table[4], &CSimilarity::DotProductX);
-    EXPECT_EQ(scorer.score_table[5], &CSimilarity::PeakCount);
-    EXPECT_EQ(scorer.score_table[6], &CSimilarity::Bonanza);
-}
-
 TEST(ComputeScore, ReadsFieldsRewrittenAfterConstruction) {
     CSimilarity scorer(SIMILAR_INTENSITY_SCORE, 0.01, TOLERANCE_PPM);
     scorer.similar_method = SIMILAR_DOT_PRODUCT_X;
