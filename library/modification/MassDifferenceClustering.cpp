@@ -77,8 +77,8 @@ std::vector<MassGroup> GroupsOf(const std::vector<double>& differences, const st
 }
 
 // The gaps below kNoSmallerGap ordered by value, then by position: the first one is the
-// gap that IndexOfSmallestGap picks (the first of equal smallest gaps), found without
-// walking all gaps after every merge.
+// gap the merge takes next (the first of equal smallest gaps), found without walking all
+// gaps after every merge.
 class SmallestGaps {
 public:
     explicit SmallestGaps(std::vector<double>& gaps) : gaps_(gaps) {
@@ -87,7 +87,7 @@ public:
         }
     }
 
-    /// IndexOfSmallestGap(gaps): 0 when no gap lies below kNoSmallerGap.
+    /// Position of the first smallest gap; 0 when no gap lies below kNoSmallerGap.
     size_t First() const { return ordered_.empty() ? 0 : ordered_.begin()->second; }
 
     /// Sets gap `k` to `value`; true when that changed its bits.
@@ -148,18 +148,6 @@ private:
 };
 
 }  // namespace
-
-size_t IndexOfSmallestGap(const std::vector<double>& gaps) {
-    double best = kNoSmallerGap;
-    size_t index = 0;
-    for (size_t k = 0; k < gaps.size(); ++k) {
-        if (gaps[k] < best) {
-            best = gaps[k];
-            index = k;
-        }
-    }
-    return index;
-}
 
 void MergeMassDifferences(const std::vector<double>& sorted_differences, std::vector<int32_t>& labels,
                           double tolerance) {

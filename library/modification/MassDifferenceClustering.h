@@ -36,8 +36,4 @@ void ClusterMassDifferences(std::string pair_list_path, double tolerance);
 void MergeMassDifferences(const std::vector<double>& sorted_differences, std::vector<int32_t>& labels,
                           double tolerance);
 
-/// Position of the first smallest gap below 1001.0 (gaps of 1001.0 or more are never
-/// chosen); 0 when there is none.
-size_t IndexOfSmallestGap(const std::vector<double>& gaps);
-
 }  // namespace speclink

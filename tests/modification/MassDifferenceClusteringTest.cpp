@@ -168,15 +168,6 @@ TEST(ClusterMassDifferences, UnwritableTempTempIsSilent) {
     EXPECT_TRUE(std::filesystem::is_directory("temp.temp"));
 }
 
-TEST(IndexOfSmallestGap, FirstOfTheSmallestBelow1001) {
-    EXPECT_EQ(IndexOfSmallestGap({}), 0u);
-    EXPECT_EQ(IndexOfSmallestGap({5.0, 2.0, 3.0, 2.0}), 1u);
-    EXPECT_EQ(IndexOfSmallestGap({1001.0, 1500.0}), 0u);
-    EXPECT_EQ(IndexOfSmallestGap({1001.0, 1000.999}), 1u);
-    EXPECT_EQ(IndexOfSmallestGap({1000.0, 7.0, 1000.0}), 1u);
-    EXPECT_EQ(IndexOfSmallestGap({-3.0, 0.0}), 0u);
-}
-
 TEST(MergeMassDifferences, LabelsAreFirstPositions) {
     std::vector<int32_t> labels = {9, 9};
     MergeMassDifferences({}, labels, 0.01);

@@ -43,6 +43,20 @@ inline bool AssignGap(double& gap, double value) {
     return changed;
 }
 
+// Position of the first smallest gap below 1001.0 (gaps of 1001.0 or more are never
+// chosen); 0 when there is none.
+inline size_t IndexOfSmallestGap(const std::vector<double>& gaps) {
+    double best = 1001.0;
+    size_t index = 0;
+    for (size_t k = 0; k < gaps.size(); ++k) {
+        if (gaps[k] < best) {
+            best = gaps[k];
+            index = k;
+        }
+    }
+    return index;
+}
+
 // Each merge searches all gaps again for the smallest: quadratic in the number of values.
 inline void MergeMassDifferences(const std::vector<double>& d, std::vector<int32_t>& labels, double tolerance) {
     const size_t n = d.size();
@@ -51,7 +65,7 @@ inline void MergeMassDifferences(const std::vector<double>& d, std::vector<int32
     if (n < 2) return;
     std::vector<double> gaps(n - 1);
     for (size_t k = 0; k + 1 < n; ++k) gaps[k] = d[k + 1] - d[k];
-    for (size_t m = speclink::IndexOfSmallestGap(gaps); gaps[m] < tolerance; m = speclink::IndexOfSmallestGap(gaps)) {
+    for (size_t m = IndexOfSmallestGap(gaps); gaps[m] < tolerance; m = IndexOfSmallestGap(gaps)) {
         const int32_t joining = labels[m + 1];
         size_t hi = m + 1;
         for (size_t p = m + 1; p < n && labels[p] == joining; ++p) {
