@@ -87,7 +87,9 @@ struct EngineOptions {
 
     // The settings of -p (or the command's defaults) with the options given on top.
     Settings Chosen(Job job) const {
-        Settings base = parameter_file.empty() ? defaults : ReadParameterFile(parameter_file, lenient);
+        // The inputs and -o stand in for the file's directories.
+        Settings base = parameter_file.empty() ? defaults
+                                               : ReadParameterFile(parameter_file, lenient, {"data_directory", "out_directory"});
         settings.ApplyOverrides(base, job);
         return base;
     }
@@ -197,7 +199,10 @@ void AddRunCommand(CLI::App& app, const std::string& command_line) {
     command->add_flag("--shift-search", options->shift_search, "Modification search: the whole-number shift search");
     command->callback([options, &command_line] {
         EngineRequest request = options->request;
-        request.settings = ReadParameterFile(options->parameter_file, options->lenient);
+        // The inputs stand in for data_directory, and -o, when given, for out_directory.
+        std::vector<std::string> replaced = {"data_directory"};
+        if (!options->request.out_directory.empty()) replaced.push_back("out_directory");
+        request.settings = ReadParameterFile(options->parameter_file, options->lenient, replaced);
         const bool clustering = request.settings.cluster_type == CLUSTER_HIERARCHICAL;
         if (options->shift_search && clustering) {
             throw UsageError("--shift-search needs cluster_type=1 in " + options->parameter_file);

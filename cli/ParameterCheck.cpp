@@ -218,7 +218,8 @@ std::vector<ParameterFinding> CheckParameterFile(const ParameterFileReading& rea
                 const std::string raw = line.raw.substr(0, line.raw.find('#'));
                 const std::string_view raw_value = Trim(ValueOfLine(raw));
                 if (raw_value != value) {
-                    add(line.number, "the library stores " + name + " in lower case: '" + std::string(value) + "'");
+                    findings.push_back(
+                        {line.number, "the library stores " + name + " in lower case: '" + std::string(value) + "'", name});
                 }
                 break;
             }
@@ -251,7 +252,7 @@ std::vector<ParameterFinding> CheckParameterFile(const ParameterFileReading& rea
     return findings;
 }
 
-Settings ReadParameterFile(const std::string& path, bool lenient) {
+Settings ReadParameterFile(const std::string& path, bool lenient, const std::vector<std::string>& replaced) {
     const std::optional<ParameterFileReading> reading = ParameterFileReading::Read(path);
     if (!reading) throw InputError(path + ": cannot read the parameter file");
     const int32_t type = reading->engine_type();
@@ -259,7 +260,10 @@ Settings ReadParameterFile(const std::string& path, bool lenient) {
         throw InputError(path + ": cluster_type " + std::to_string(type) +
                          " is neither 0 (clustering) nor 1 (modification search)");
     }
-    const std::vector<ParameterFinding> findings = CheckParameterFile(*reading);
+    std::vector<ParameterFinding> findings = CheckParameterFile(*reading);
+    std::erase_if(findings, [&](const ParameterFinding& finding) {
+        return !finding.key.empty() && std::find(replaced.begin(), replaced.end(), finding.key) != replaced.end();
+    });
     if (findings.empty()) return reading->settings();
     std::fputs(FormatFindings(path, findings).c_str(), stderr);
     if (!lenient) {

@@ -185,6 +185,23 @@ TEST(WrittenParameterFile, CommandFilesReadBack) {
     EXPECT_EQ(Settings::Of(para).threshold, 0.33);
 }
 
+// Regression: speclink.params of a run whose paths hold capitals was refused by the next
+// run, as the library reads data_directory and out_directory in lower case. The inputs and
+// -o stand in for them; only a run that takes out_directory from the file is told.
+TEST(WrittenParameterFile, CapitalsInThePathsRefuseOnlyARunThatUsesThem) {
+    const TempDir dir;
+    WriteFile(dir / "Small.mgf", kSmallMgf);
+    ASSERT_EQ(RunCommand({"cluster", dir / "Small.mgf", "-o", dir / "First"}).code, EXIT_OK);
+    const std::string used = (dir.path() / "First" / "speclink.params").string();
+    const auto again = RunCommand({"run", used, dir / "Small.mgf", "-o", dir / "again"});
+    EXPECT_EQ(again.code, EXIT_OK) << again.err;
+    EXPECT_EQ(RunCommand({"cluster", "-p", used, dir / "Small.mgf", "-o", dir / "clustered"}).code, EXIT_OK);
+    const auto refused = RunCommand({"run", used, dir / "Small.mgf"});
+    EXPECT_EQ(refused.code, EXIT_USAGE);
+    EXPECT_NE(refused.err.find("the library stores out_directory in lower case"), std::string::npos) << refused.err;
+    EXPECT_EQ(refused.err.find("data_directory"), std::string::npos) << refused.err;
+}
+
 // A directory that holds an earlier run's outputs is refused; --overwrite removes those and
 // nothing else, so score.txt never grows across runs.
 TEST(OutputDirectory, EarlierRunsAreRefusedOrReplaced) {

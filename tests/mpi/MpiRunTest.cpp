@@ -124,7 +124,7 @@ TEST_F(MpiRun, ClusteringGivesTheFilesOfOneProcess) {
     EXPECT_TRUE(carried);
 }
 
-// Dot Product Mod pairs equal charges; Comprehensive also 3 with 2.
+// Dot Product Mod pairs equal charges; Dot Product X also charge 3 with charge 2.
 TEST_F(MpiRun, ModificationSearchGivesTheFilesAndOutputOfOneProcess) {
     for (const char* method : {"2", "4"}) {
         SCOPED_TRACE(std::string("method ") + method);
