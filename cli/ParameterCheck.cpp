@@ -137,7 +137,9 @@ std::string MissingSection(int section, const Settings& s) {
 std::vector<ParameterFinding> CheckParameterFile(const ParameterFileReading& reading) {
     const Settings& settings = reading.settings();
     std::vector<ParameterFinding> findings;
-    const auto add = [&](int line, std::string message) { findings.push_back({line, std::move(message)}); };
+    const auto add = [&](int line, std::string message, std::string key = {}) {
+        findings.push_back({line, std::move(message), std::move(key)});
+    };
 
     std::vector<bool> present(kSectionNames.size(), false);
     // Per section and key, the lines that set it, to report the ones a later line overrides.
@@ -218,8 +220,7 @@ std::vector<ParameterFinding> CheckParameterFile(const ParameterFileReading& rea
                 const std::string raw = line.raw.substr(0, line.raw.find('#'));
                 const std::string_view raw_value = Trim(ValueOfLine(raw));
                 if (raw_value != value) {
-                    findings.push_back(
-                        {line.number, "the library stores " + name + " in lower case: '" + std::string(value) + "'", name});
+                    add(line.number, "the library stores " + name + " in lower case: '" + std::string(value) + "'", name);
                 }
                 break;
             }

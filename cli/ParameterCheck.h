@@ -11,7 +11,7 @@ namespace speclink::cli {
 struct ParameterFinding {
     int line;             ///< 1-based; 0 for what concerns the whole file (a missing section)
     std::string message;  ///< what the line says, what the library does, and what it uses
-    std::string key = {}; ///< the name it concerns when a run may take that setting elsewhere
+    std::string key;      ///< the setting whose value it concerns, when a run may take it elsewhere
 };
 
 /// Checks a parameter file against how the library reads it: unknown keys, keys in the
