@@ -1,11 +1,14 @@
-// The speclink command as a user meets it: options, messages, exit statuses, files.
+// The speclink command as a user meets it: options, messages, exit statuses, files, and each
+// way a run is refused before any work.
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <string>
+#include <vector>
 
-#include "speclink/tests/cli/CommandRunner.h"
 #include "speclink/cli/ExitCodes.h"
+#include "speclink/tests/cli/CommandRunner.h"
 
 namespace speclink::cli {
 namespace {
@@ -18,11 +21,11 @@ using speclink::test::WriteFile;
 using test::kSmallMgf;
 using test::RunCommand;
 
-
+// A precursor group of exactly --max-group-size spectra is clustered.
 TEST(Command, ClustersAndSummarises) {
     const TempDir dir;
     WriteFile(dir / "small.mgf", kSmallMgf);
-    const auto outcome = RunCommand({"cluster", dir / "small.mgf", "-o", dir / "out"});
+    const auto outcome = RunCommand({"cluster", dir / "small.mgf", "-o", dir / "out", "--max-group-size", "3"});
     ASSERT_EQ(outcome.code, EXIT_OK) << outcome.err;
     // Sorted by charge and mass: scans 1, 2, 4 form one cluster, scan 3 stands alone. Scan 4
     // is closest to scan 1 and joins its chain first.
@@ -44,16 +47,12 @@ TEST(Command, ClustersAndSummarises) {
     EXPECT_NE(dta.out.find("Clustering done!\nGenerating consensus spectra...\n"), std::string::npos);
     EXPECT_TRUE(fs::exists(dir.path() / "dta" / "1.2-4.2-2.2.dta"));
     EXPECT_TRUE(fs::exists(dir.path() / "dta" / "small.3.3.2.dta"));
-}
 
-TEST(Command, KeepOrderSweepsInInputOrder) {
-    const TempDir dir;
-    WriteFile(dir / "small.mgf", kSmallMgf);
-    ASSERT_EQ(RunCommand({"cluster", dir / "small.mgf", "-o", dir / "out", "--keep-order"}).code, EXIT_OK);
-    // Scan 3 now lies between the others and splits the precursor group.
-    const std::string result = ReadFile(dir.path() / "out" / "clusters.csv");
-    EXPECT_EQ(result.substr(0, result.find('\n')), "1,small.1.1.2.dta,1,999.492724");
-    EXPECT_NE(result.find("small.4.4.2.dta,3,"), std::string::npos) << result;
+    // In input order scan 3 lies between the others and splits the precursor group.
+    ASSERT_EQ(RunCommand({"cluster", dir / "small.mgf", "-o", dir / "kept", "--keep-order"}).code, EXIT_OK);
+    const std::string kept = ReadFile(dir.path() / "kept" / "clusters.csv");
+    EXPECT_EQ(kept.substr(0, kept.find('\n')), "1,small.1.1.2.dta,1,999.492724");
+    EXPECT_NE(kept.find("small.4.4.2.dta,3,"), std::string::npos) << kept;
 }
 
 TEST(Command, DefaultParameterFile) {
@@ -119,77 +118,6 @@ TEST(Command, ScoresTwoSpectra) {
     EXPECT_NE(outcome.out.find("1 Dot Product       0.99"), std::string::npos) << outcome.out;
 }
 
-// Each bad input: the exit status and a part of the message that names what is wrong.
-struct BadInput {
-    const char* name;
-    std::string content;
-    int code;
-    const char* message;
-};
-
-void PrintTo(const BadInput& bad, std::ostream* os) { *os << bad.name; }
-
-class BadInputs : public ::testing::TestWithParam<BadInput> {};
-
-TEST_P(BadInputs, AreReportedAndExitNonZero) {
-    const TempDir dir;
-    WriteFile(dir / "in.mgf", GetParam().content);
-    const auto outcome = RunCommand({"cluster", dir / "in.mgf", "-o", dir / "out"});
-    EXPECT_EQ(outcome.code, GetParam().code) << outcome.err;
-    EXPECT_NE(outcome.err.find(GetParam().message), std::string::npos) << outcome.err;
-    EXPECT_FALSE(fs::exists(dir.path() / "out" / "clusters.csv"));
-}
-
-const BadInput kBadInputs[] = {
-    {"EmptyFile", "", EXIT_INPUT, "empty"},
-    {"Truncated", "BEGIN IONS\nPEPMASS=500\nCHARGE=2+\n100 1\n", EXIT_INPUT, "in.mgf:"},
-    {"BinaryGarbage", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16), EXIT_INPUT, "in.mgf"},
-    {"MegabyteLine", std::string(1 << 20, 'x'), EXIT_INPUT, "in.mgf:1:"},
-    {"MissingPrecursor", "BEGIN IONS\nCHARGE=2+\n100 1\nEND IONS\n", EXIT_INPUT, "PEPMASS"},
-    {"ChargeZeroIsSkippedAndCounted", "BEGIN IONS\nPEPMASS=500\nCHARGE=0\n100 1\nEND IONS\n", EXIT_INPUT,
-     "no spectra to work on"},
-    {"NegativeIntensity", "BEGIN IONS\nPEPMASS=500\nCHARGE=2+\n100 -1\nEND IONS\n", EXIT_INPUT, "in.mgf:4:"},
-    {"NanIntensity", "BEGIN IONS\nPEPMASS=500\nCHARGE=2+\n100 nan\nEND IONS\n", EXIT_INPUT, "in.mgf:4:"},
-};
-
-INSTANTIATE_TEST_SUITE_P(Cases, BadInputs, ::testing::ValuesIn(kBadInputs),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-// Usage errors: the exit status 2 and a part of the message.
-TEST(Command, UsageErrors) {
-    const TempDir dir;
-    WriteFile(dir / "small.mgf", kSmallMgf);
-    const std::string in = dir / "small.mgf";
-    const std::string out = dir / "out";
-    const struct {
-        std::vector<std::string> args;
-        const char* message;
-    } cases[] = {
-        {{"cluster", in, "-o", out, "--no-such-option"}, "--no-such-option"},
-        {{"cluster", in}, "--out is required"},
-        {{"cluster", dir / "missing.mgf", "-o", out}, "missing.mgf"},
-        {{}, "A subcommand is required"},
-        {{"cluster", in, "-o", out, "--precursor-tol", "20"}, "20ppm"},
-        {{"modsearch", in, "-o", out, "--method", "cosine"}, "Dot Product"},
-        {{"cluster", in, "-o", out, "--threshold", "1.5"}, "--threshold: must lie in 0 to 1"},
-        {{"cluster", in, "-o", out, "--part-top-peaks", "0"}, "--part-top-peaks: must be at least 1"},
-        // Options the job does not use are not taken.
-        {{"cluster", in, "-o", out, "--method", "6"}, "--method"},
-        {{"cluster", in, "-o", out, "--fragment-tol", "2Da"}, "--fragment-tol"},
-        {{"modsearch", in, "-o", out, "--precursor-tol", "10ppm"}, "--precursor-tol"},
-        {{"modsearch", in, "-o", out, "--shift-search", "--upper-mass", "500"},
-         "--upper-mass does not apply here: the shift search always scores 6 to 200 Da"},
-        {{"modsearch", in, "-o", out, "--shift-search", "--method", "2"}, "--method does not apply here"},
-    };
-    for (const auto& c : cases) {
-        const auto outcome = RunCommand(c.args);
-        EXPECT_EQ(outcome.code, EXIT_USAGE) << c.message;
-        EXPECT_NE(outcome.err.find(c.message), std::string::npos) << outcome.err;
-    }
-    EXPECT_FALSE(fs::exists(out));
-}
-
-// Each subcommand's help shows the options it uses and no other.
 TEST(Command, HelpShowsWhatTheJobUses) {
     const auto cluster = RunCommand({"cluster", "--help"});
     EXPECT_EQ(cluster.code, EXIT_OK);
@@ -206,24 +134,6 @@ TEST(Command, HelpShowsWhatTheJobUses) {
     EXPECT_NE(version.out.find("speclink "), std::string::npos);
 }
 
-TEST(Command, UnwritableOutputDirectory) {
-    const TempDir dir;
-    WriteFile(dir / "small.mgf", kSmallMgf);
-    WriteFile(dir / "file", "not a directory");
-    const auto outcome = RunCommand({"cluster", dir / "small.mgf", "-o", (dir.path() / "file" / "out").string()});
-    EXPECT_EQ(outcome.code, EXIT_OUTPUT);
-    EXPECT_NE(outcome.err.find("cannot create the output directory"), std::string::npos) << outcome.err;
-}
-
-TEST(Command, NeverWritesOverAnInput) {
-    const TempDir dir;
-    WriteFile(dir / "small.mgf", kSmallMgf);
-    const auto outcome = RunCommand({"cluster", dir / "small.mgf", "-o", dir.path().string()});
-    EXPECT_EQ(outcome.code, EXIT_USAGE);
-    EXPECT_NE(outcome.err.find("no input is overwritten"), std::string::npos);
-    EXPECT_EQ(ReadFile(dir / "small.mgf"), kSmallMgf);
-}
-
 TEST(Command, AssignedChargesMakeOneRecordPerCharge) {
     const TempDir dir;
     WriteFile(dir / "nocharge.mgf", "BEGIN IONS\nPEPMASS=500\n100 1\n200 2\nEND IONS\n");
@@ -235,6 +145,122 @@ TEST(Command, AssignedChargesMakeOneRecordPerCharge) {
     EXPECT_EQ(ReadFile(dir.path() / "b" / "clusters.csv"),
               "1,nocharge.1.1.2.dta,1,998.992724\n2,nocharge.1.1.3.dta,2,1497.985447\n");
 }
+
+// A run refused before any work: its exit status and a part of its message. "{dir}" stands
+// for the test's directory, which holds small.mgf, a plain file "file", keep.csv, an empty
+// folder "empty-dir" and a folder "held" that holds a folder "taken".
+struct Refusal {
+    const char* name;
+    std::vector<std::string> args;
+    int code;
+    std::string message;
+    std::string input = kSmallMgf;  // what small.mgf holds
+};
+
+void PrintTo(const Refusal& refusal, std::ostream* os) { *os << refusal.name; }
+
+std::string InDir(std::string text, const std::string& dir) {
+    for (auto at = text.find("{dir}"); at != std::string::npos; at = text.find("{dir}", at + dir.size())) {
+        text.replace(at, 5, dir);
+    }
+    return text;
+}
+
+class Refused : public ::testing::TestWithParam<Refusal> {};
+
+// Nothing is written where a result goes, and no file of the user's is changed.
+TEST_P(Refused, BeforeAnyWorkWithAMessage) {
+    const Refusal& refusal = GetParam();
+    const TempDir dir;
+    WriteFile(dir / "small.mgf", refusal.input);
+    WriteFile(dir / "file", "not a directory");
+    WriteFile(dir / "keep.csv", "precious\n");
+    fs::create_directories(dir.path() / "held" / "taken");
+    fs::create_directory(dir.path() / "empty-dir");
+    std::vector<std::string> args;
+    for (const std::string& arg : refusal.args) args.push_back(InDir(arg, dir.path().string()));
+    const auto outcome = RunCommand(args);
+    EXPECT_EQ(outcome.code, refusal.code) << outcome.err;
+    EXPECT_NE(outcome.err.find(InDir(refusal.message, dir.path().string())), std::string::npos) << outcome.err;
+    EXPECT_EQ(ReadFile(dir / "small.mgf"), refusal.input);
+    EXPECT_EQ(ReadFile(dir / "keep.csv"), "precious\n");
+    EXPECT_TRUE(fs::is_directory(dir.path() / "held" / "taken"));
+    EXPECT_TRUE(fs::is_character_file("/dev/full"));
+    EXPECT_FALSE(fs::exists(dir.path() / "out" / "clusters.csv"));
+}
+
+constexpr const char* kIn = "{dir}/small.mgf";
+constexpr const char* kOut = "{dir}/out";
+
+const Refusal kRefusals[] = {
+    {"UnknownOption", {"cluster", kIn, "-o", kOut, "--no-such-option"}, EXIT_USAGE, "--no-such-option"},
+    {"NoOutput", {"cluster", kIn}, EXIT_USAGE, "--out is required"},
+    {"NoSuchInput", {"cluster", "{dir}/missing.mgf", "-o", kOut}, EXIT_USAGE, "missing.mgf"},
+    {"NoSubcommand", {}, EXIT_USAGE, "A subcommand is required"},
+    {"ToleranceWithoutUnit", {"cluster", kIn, "-o", kOut, "--precursor-tol", "20"}, EXIT_USAGE, "20ppm"},
+    {"UnknownMethod", {"modsearch", kIn, "-o", kOut, "--method", "cosine"}, EXIT_USAGE, "Dot Product"},
+    {"ThresholdAboveOne", {"cluster", kIn, "-o", kOut, "--threshold", "1.5"}, EXIT_USAGE,
+     "--threshold: must lie in 0 to 1"},
+    {"NoPeaksPerWindow", {"cluster", kIn, "-o", kOut, "--part-top-peaks", "0"}, EXIT_USAGE,
+     "--part-top-peaks: must be at least 1"},
+    {"NoGroupSize", {"cluster", kIn, "-o", kOut, "--max-group-size", "0"}, EXIT_USAGE, "--max-group-size"},
+    // Options the job does not use are not taken.
+    {"MethodOfClustering", {"cluster", kIn, "-o", kOut, "--method", "6"}, EXIT_USAGE, "--method"},
+    {"FragmentTolOfClustering", {"cluster", kIn, "-o", kOut, "--fragment-tol", "2Da"}, EXIT_USAGE, "--fragment-tol"},
+    {"PrecursorTolOfSearch", {"modsearch", kIn, "-o", kOut, "--precursor-tol", "10ppm"}, EXIT_USAGE,
+     "--precursor-tol"},
+    {"UpperMassOfShiftSearch", {"modsearch", kIn, "-o", kOut, "--shift-search", "--upper-mass", "500"}, EXIT_USAGE,
+     "--upper-mass does not apply here: the shift search always scores 6 to 200 Da"},
+    {"MethodOfShiftSearch", {"modsearch", kIn, "-o", kOut, "--shift-search", "--method", "2"}, EXIT_USAGE,
+     "--method does not apply here"},
+    // Results go only into the output directory, never over an input, a device or a file
+    // speclink did not write.
+    {"OutputDirectoryOfAnInput", {"cluster", kIn, "-o", "{dir}"}, EXIT_USAGE, "no input is overwritten"},
+    {"ResultOnADevice", {"cluster", kIn, "-o", kOut, "--result", "/dev/full"}, EXIT_USAGE,
+     "the result file '/dev/full' must be a plain file name"},
+    {"ResultBesideTheOutput", {"cluster", kIn, "-o", kOut, "--result", "../keep.csv"}, EXIT_USAGE,
+     "the result file '../keep.csv' must be a plain file name"},
+    {"ResultElsewhere", {"cluster", kIn, "-o", kOut, "--result", "{dir}/keep.csv"}, EXIT_USAGE,
+     "the result file '{dir}/keep.csv' must be a plain file name"},
+    {"ResultInAFolder", {"cluster", kIn, "-o", kOut, "--result", "missing/r.csv"}, EXIT_USAGE,
+     "the result file 'missing/r.csv' must be a plain file name"},
+    {"ClusteringOverAForeignFile", {"cluster", kIn, "-o", "{dir}/held", "--result", "taken"}, EXIT_USAGE,
+     "already holds taken, which speclink did not write"},
+    {"SearchOverAForeignFile", {"modsearch", kIn, "-o", "{dir}/held", "--result", "taken"}, EXIT_USAGE,
+     "already holds taken, which speclink did not write"},
+    {"OutputBelowAFile", {"cluster", kIn, "-o", "{dir}/file/out"}, EXIT_OUTPUT,
+     "speclink: error: cannot create the output directory {dir}/file/out"},
+    {"OutputBelowADevice", {"cluster", kIn, "-o", "/dev/full/out"}, EXIT_OUTPUT,
+     "speclink: error: cannot create the output directory /dev/full/out"},
+    {"OutputIsTheInput", {"cluster", kIn, "-o", kIn}, EXIT_OUTPUT,
+     "speclink: error: cannot create the output directory {dir}/small.mgf"},
+    // Inputs that cannot be read, or hold nothing to work on.
+    {"EmptyFile", {"cluster", kIn, "-o", kOut}, EXIT_INPUT, "empty", ""},
+    {"Truncated", {"cluster", kIn, "-o", kOut}, EXIT_INPUT, "small.mgf:", "BEGIN IONS\nPEPMASS=500\nCHARGE=2+\n100 1\n"},
+    {"BinaryGarbage", {"cluster", kIn, "-o", kOut}, EXIT_INPUT, "small.mgf",
+     std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16)},
+    {"MegabyteLine", {"cluster", kIn, "-o", kOut}, EXIT_INPUT, "small.mgf:1:", std::string(1 << 20, 'x')},
+    {"MissingPrecursor", {"cluster", kIn, "-o", kOut}, EXIT_INPUT, "PEPMASS", "BEGIN IONS\nCHARGE=2+\n100 1\nEND IONS\n"},
+    {"ChargeZeroIsSkippedAndCounted", {"cluster", kIn, "-o", kOut}, EXIT_INPUT, "no spectra to work on",
+     "BEGIN IONS\nPEPMASS=500\nCHARGE=0\n100 1\nEND IONS\n"},
+    {"NegativeIntensity", {"cluster", kIn, "-o", kOut}, EXIT_INPUT, "small.mgf:4:",
+     "BEGIN IONS\nPEPMASS=500\nCHARGE=2+\n100 -1\nEND IONS\n"},
+    {"NanIntensity", {"cluster", kIn, "-o", kOut}, EXIT_INPUT, "small.mgf:4:",
+     "BEGIN IONS\nPEPMASS=500\nCHARGE=2+\n100 nan\nEND IONS\n"},
+    // The kernel refuses reads of this file at offset 0, after it was opened.
+    {"ReadingFails", {"cluster", "/proc/self/mem", "-o", kOut}, EXIT_INPUT,
+     "speclink: error: /proc/self/mem:byte 0: read error: Input/output error"},
+    {"DirectoryWithoutSpectra", {"cluster", "{dir}/empty-dir", "-o", kOut}, EXIT_INPUT,
+     "empty-dir: directory holds no .dta files"},
+    // Work too large to start names the group and the option.
+    {"PrecursorGroupAboveTheLimit", {"cluster", kIn, "-o", kOut, "--max-group-size", "2"}, EXIT_LIMIT,
+     "speclink: error: a precursor group of 3 spectra (charge 2, [M+H]+ from 999.4927 Da, first spectrum "
+     "'small.1.1.2.dta', sweep positions 1 to 3) exceeds --max-group-size 2; clustering it takes 3 scores and 0.0 MB "
+     "for its score triangle. Raise the limit with --max-group-size or narrow --precursor-tol."},
+};
+
+INSTANTIATE_TEST_SUITE_P(Runs, Refused, ::testing::ValuesIn(kRefusals),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace speclink::cli

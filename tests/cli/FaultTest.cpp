@@ -1,6 +1,6 @@
-// The command under faults of its surroundings: outputs that cannot be written, a full
-// device, inputs that cannot be read, and work too large to start. Each fault is reported
-// with a message and a non-zero exit status, and no input is lost or overwritten.
+// The command under faults that come during a run: a full device, a file size limit, a
+// standard output that cannot be written. Each is reported with a message and a non-zero
+// exit status, and no input is lost or overwritten.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -19,7 +19,6 @@
 #include "speclink/cli/CommandErrors.h"
 #include "speclink/tests/cli/CommandRunner.h"
 #include "speclink/cli/ExitCodes.h"
-#include "speclink/cli/InputSpectra.h"
 
 namespace speclink::cli {
 namespace {
@@ -44,51 +43,6 @@ std::string ManySpectra(int count) {
 }
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
-// Output directories that cannot be made: below a file, below a device.
-TEST(Fault, OutputDirectoryCannotBeCreated) {
-    const TempDir dir;
-    WriteFile(dir / "small.mgf", kSmallMgf);
-    WriteFile(dir / "file", "not a directory");
-    for (const std::string& out : {(dir.path() / "file" / "out").string(), std::string("/dev/full/out"),
-                                   (dir.path() / "small.mgf").string()}) {
-        const CommandOutcome outcome = RunCommand({"cluster", dir / "small.mgf", "-o", out});
-        EXPECT_EQ(outcome.code, EXIT_OUTPUT) << out << ": " << outcome.err;
-        EXPECT_TRUE(Contains(outcome.err, "speclink: error: cannot create the output directory " + out)) << outcome.err;
-    }
-    EXPECT_EQ(ReadFile(dir / "small.mgf"), kSmallMgf);
-}
-
-// A result name that is not a plain name is refused: the run would write elsewhere than into
-// the output directory, where it might replace a device or another file.
-TEST(Fault, ResultOutsideTheOutputDirectory) {
-    const TempDir dir;
-    WriteFile(dir / "small.mgf", kSmallMgf);
-    WriteFile(dir / "keep.csv", "precious\n");
-    for (const std::string& result :
-         {std::string("/dev/full"), std::string("../keep.csv"), (dir / "keep.csv"), std::string("missing/r.csv")}) {
-        const CommandOutcome outcome = RunCommand({"cluster", dir / "small.mgf", "-o", dir / "out", "--result", result});
-        EXPECT_EQ(outcome.code, EXIT_USAGE) << result;
-        EXPECT_TRUE(Contains(outcome.err, "the result file '" + result + "' must be a plain file name")) << outcome.err;
-    }
-    EXPECT_EQ(ReadFile(dir / "keep.csv"), "precious\n");
-    EXPECT_TRUE(fs::is_character_file("/dev/full"));
-}
-
-// A file or directory that speclink did not write, standing where a result goes, is refused
-// before any work and left as it is.
-TEST(Fault, ForeignFileWhereAResultGoes) {
-    for (const char* command : {"cluster", "modsearch"}) {
-        const TempDir dir;
-        WriteFile(dir / "small.mgf", kSmallMgf);
-        fs::create_directories(dir.path() / "out" / "taken");
-        const CommandOutcome outcome =
-            RunCommand({command, dir / "small.mgf", "-o", dir / "out", "--result", "taken"});
-        EXPECT_EQ(outcome.code, EXIT_USAGE) << command << ": " << outcome.err;
-        EXPECT_TRUE(Contains(outcome.err, "already holds taken, which speclink did not write")) << outcome.err;
-        EXPECT_TRUE(fs::is_directory(dir.path() / "out" / "taken"));
-    }
-}
 
 // Sets a file size limit for the object's lifetime: writes past it fail as on a full device
 // (EFBIG instead of ENOSPC), without needing a device of that size.
@@ -235,43 +189,6 @@ TEST(Fault, FullDevice) {
     EXPECT_EQ(search.code, EXIT_OUTPUT) << search.err;
     EXPECT_TRUE(Contains(search.err, "full")) << search.err;
     EXPECT_EQ(ReadFile(dir / "many.mgf"), ManySpectra(600));
-}
-
-// An input whose reading fails after it was opened (the kernel refuses reads of this file at
-// offset 0), and an input directory without spectra.
-TEST(Fault, UnreadableInput) {
-    const TempDir dir;
-    fs::create_directories(dir.path() / "empty-dir");
-    const CommandOutcome unreadable = RunCommand({"cluster", "/proc/self/mem", "-o", dir / "out"});
-    EXPECT_EQ(unreadable.code, EXIT_INPUT) << unreadable.err;
-    EXPECT_TRUE(Contains(unreadable.err, "speclink: error: /proc/self/mem:byte 0: read error: Input/output error"))
-        << unreadable.err;
-    const CommandOutcome empty = RunCommand({"cluster", dir / "empty-dir", "-o", dir / "out"});
-    EXPECT_EQ(empty.code, EXIT_INPUT) << empty.err;
-    EXPECT_TRUE(Contains(empty.err, "empty-dir: directory holds no .dta files")) << empty.err;
-}
-
-// A precursor group larger than --max-group-size is refused before any work, naming the group
-// and the option; at the limit the run goes ahead.
-TEST(Fault, PrecursorGroupAboveTheLimit) {
-    const TempDir dir;
-    WriteFile(dir / "small.mgf", kSmallMgf);
-    const CommandOutcome refused =
-        RunCommand({"cluster", dir / "small.mgf", "-o", dir / "out", "--max-group-size", "2"});
-    EXPECT_EQ(refused.code, EXIT_LIMIT) << refused.err;
-    EXPECT_TRUE(Contains(refused.err,
-                         "speclink: error: a precursor group of 3 spectra (charge 2, [M+H]+ from 999.4927 Da, first "
-                         "spectrum 'small.1.1.2.dta', sweep positions 1 to 3) exceeds --max-group-size 2; clustering "
-                         "it takes 3 scores and 0.0 MB for its score triangle. Raise the limit with "
-                         "--max-group-size or narrow --precursor-tol."))
-        << refused.err;
-    EXPECT_FALSE(fs::exists(dir.path() / "out" / "clusters.csv"));
-    EXPECT_FALSE(Contains(refused.out, "Clustering done!"));
-
-    const CommandOutcome allowed =
-        RunCommand({"cluster", dir / "small.mgf", "-o", dir / "out", "--max-group-size", "3"});
-    EXPECT_EQ(allowed.code, EXIT_OK) << allowed.err;
-    EXPECT_EQ(RunCommand({"cluster", dir / "small.mgf", "-o", dir / "out", "--max-group-size", "0"}).code, EXIT_USAGE);
 }
 
 }  // namespace

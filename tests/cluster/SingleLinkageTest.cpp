@@ -29,30 +29,19 @@ ClusterLinkList Singletons(size_t n) {
     return links;
 }
 
+// Scores keep the low sixteen bits of their truncated ten-thousandths; thresholds clamp into
+// the range of positive scaled scores.
 TEST(ScaleScoreTest, KeepsTheLowSixteenBitsOfTheTruncatedScore) {
-    struct Case {
-        double score;
-        ScaledScore scaled;
+    constexpr double kNan = std::numeric_limits<double>::quiet_NaN();
+    const std::pair<double, ScaledScore> scores[] = {
+        {0.0, 0},       {0.9, 9000},     {0.50001, 5000}, {0.50009, 5000}, {0.99999999, 9999}, {1.0, 10000},
+        {3.2767, 32767}, {3.2768, -32768}, {3.5, -30536},  {6.5536, 0},     {-0.00019, -1},     {-0.5, -5000},
+        {-3.2769, 32767}, {1e12, 0},     {10.0, -31072},  {kNan, 0},       {std::numeric_limits<double>::infinity(), 0},
     };
-    const Case cases[] = {
-        {0.0, 0},         {0.9, 9000},        {0.50001, 5000},    {0.50009, 5000},  {0.99999999, 9999},
-        {1.0, 10000},     {3.2767, 32767},    {3.2768, -32768},   {3.5, -30536},    {6.5536, 0},
-        {-0.00019, -1},   {-0.5, -5000},      {-3.2769, 32767},   {1e12, 0},        {10.0, -31072},
-        {std::numeric_limits<double>::quiet_NaN(), 0}, {std::numeric_limits<double>::infinity(), 0},
-    };
-    for (const Case& c : cases) EXPECT_EQ(ScaleScore(c.score), c.scaled) << c.score;
-}
-
-TEST(ScaleThresholdTest, ClampsIntoTheRangeOfPositiveScaledScores) {
-    struct Case {
-        double threshold;
-        ScaledScore scaled;
-    };
-    const Case cases[] = {
-        {0.5, 5000}, {0.6, 6000}, {0.0, 0}, {-0.3, 0}, {3.2767, 32767}, {3.5, 32767}, {1e9, 32767},
-        {std::numeric_limits<double>::quiet_NaN(), 0},
-    };
-    for (const Case& c : cases) EXPECT_EQ(ScaleThreshold(c.threshold), c.scaled) << c.threshold;
+    for (const auto& [score, scaled] : scores) EXPECT_EQ(ScaleScore(score), scaled) << score;
+    const std::pair<double, ScaledScore> thresholds[] = {{0.5, 5000},     {0.6, 6000},  {0.0, 0},   {-0.3, 0},
+                                                         {3.2767, 32767}, {3.5, 32767}, {1e9, 32767}, {kNan, 0}};
+    for (const auto& [threshold, scaled] : thresholds) EXPECT_EQ(ScaleThreshold(threshold), scaled) << threshold;
 }
 
 struct MergeCase {
@@ -125,27 +114,20 @@ void ExpectSameMerge(const ScoreTriangle& triangle, ScaledScore threshold, const
     ASSERT_EQ(chains, plain) << what;
 }
 
-TEST(SingleLinkageDifferential, SameChainsAsTheWholeTriangleSearchOnCoarseScores) {
+// Coarse scores make equal best links the rule; large triangles of fine scores make the
+// levels many and mostly distinct, with many radix-sorted links.
+TEST(SingleLinkageDifferential, SameChainsAsTheWholeTriangleSearch) {
     std::mt19937_64 random(7);
     std::uniform_int_distribution<size_t> size(0, 40);
     const ScaledScore thresholds[] = {0, 999, 1000, 2500, 4000, 5000};
     for (int round = 0; round < 4000; ++round) {
-        const size_t n = size(random);
-        const ScoreTriangle triangle = CoarseTriangle(n, 1000, random);
-        const ScaledScore threshold = thresholds[round % std::size(thresholds)];
-        ExpectSameMerge(triangle, threshold, "round " + std::to_string(round));
+        const ScoreTriangle triangle = CoarseTriangle(size(random), 1000, random);
+        ExpectSameMerge(triangle, thresholds[round % std::size(thresholds)], "round " + std::to_string(round));
     }
-}
-
-TEST(SingleLinkageDifferential, SameChainsOnLargeTrianglesAndFineScores) {
-    std::mt19937_64 random(11);
     for (int round = 0; round < 6; ++round) {
         const size_t n = 150 + 50 * static_cast<size_t>(round % 3);
         ScoreTriangle triangle = CoarseTriangle(n, 1 + round, random);
         ExpectSameMerge(triangle, static_cast<ScaledScore>(round), "coarse round " + std::to_string(round));
-
-        // Every value from 1 to 10000, so that the levels are many and mostly distinct;
-        // many radix-sorted links.
         std::uniform_int_distribution<int> value(1, 10000);
         for (size_t r = 0; r < n; ++r) {
             for (size_t c = 0; c < r; ++c) triangle[PackedIndex(r, c)] = static_cast<ScaledScore>(value(random));

@@ -80,23 +80,6 @@ struct GroupResult {
     RepresentativeList representatives;
 };
 
-GroupResult ReferenceGroup(const std::vector<CSpectrum>& group, double threshold, CSimilarity& similarity,
-                           const CPeakSelect& peak_select) {
-    GroupResult result{{}, {5}};
-    reference::ReferenceClusterGroup(threshold, group, result.links, &similarity, result.representatives,
-                                     &peak_select);
-    return result;
-}
-
-GroupResult EngineGroup(const std::vector<CSpectrum>& group, double threshold, int threads,
-                        CSimilarity& similarity, CPeakSelect& peak_select) {
-    CHierarchicalCluster engine(nullptr, nullptr, 0.5, TOLERANCE_DA, threshold);
-    engine.threads = threads;
-    GroupResult result{{}, {5}};
-    engine.ClusterGroup(group, result.links, &similarity, result.representatives, &peak_select);
-    return result;
-}
-
 void ExpectSameScorer(const CSimilarity& actual, const CSimilarity& expected) {
     EXPECT_EQ(actual.similar_method, expected.similar_method);
     EXPECT_EQ(actual.fragment_ion_tol, expected.fragment_ion_tol);
@@ -104,7 +87,11 @@ void ExpectSameScorer(const CSimilarity& actual, const CSimilarity& expected) {
     EXPECT_EQ(actual.score_table, expected.score_table);
 }
 
-TEST(ThreadedClusterGroupTest, SameClustersAsThePlainAlgorithmOnRandomGroups) {
+// Random groups, now and then one large enough that its rows are shared among threads;
+// every third round the scorer's "Peak Count" entry is another operation, which is scored
+// pair by pair through its own ComputeScore on each thread's copy, and every seventh round
+// there is no scorer, so every pair scores 0.
+TEST(ThreadedClusterGroupTest, SameClustersAsThePlainAlgorithm) {
     GroupMaker maker(99);
     const double thresholds[] = {0.0, 0.3, 0.5, 0.7, 0.9};
     const CPeakSelect selectors[] = {
@@ -114,74 +101,32 @@ TEST(ThreadedClusterGroupTest, SameClustersAsThePlainAlgorithmOnRandomGroups) {
     };
     int merged_groups = 0;
     for (int round = 0; round < 1500; ++round) {
-        const size_t size = std::uniform_int_distribution<size_t>(0, 14)(maker.random());
+        const size_t size = round % 300 == 299 ? 140 + static_cast<size_t>(round / 3)
+                                               : std::uniform_int_distribution<size_t>(0, 14)(maker.random());
         const std::vector<CSpectrum> group = maker.Group(size, round % 4 == 0);
         const double threshold = thresholds[round % std::size(thresholds)];
         CPeakSelect peak_select = selectors[round % std::size(selectors)];
-        const CSimilarity configured(SIMILAR_PEAK_COUNT, 2.0, TOLERANCE_PPM);
+        CSimilarity configured(SIMILAR_PEAK_COUNT, 2.0, TOLERANCE_PPM);
+        if (round % 3 == 1) configured.score_table[SIMILAR_PEAK_COUNT] = &CSimilarity::Bonanza;
+        const bool scored = round % 7 != 0;
 
         CSimilarity plain_scorer = configured;
-        const GroupResult plain = ReferenceGroup(group, threshold, plain_scorer, peak_select);
+        GroupResult plain{{}, {5}};
+        reference::ReferenceClusterGroup(threshold, group, plain.links, scored ? &plain_scorer : nullptr,
+                                         plain.representatives, &peak_select);
         if (plain.representatives.size() < size + 1) ++merged_groups;
         for (const int threads : kThreadCounts) {
             CSimilarity scorer = configured;
-            const GroupResult result = EngineGroup(group, threshold, threads, scorer, peak_select);
+            CHierarchicalCluster engine(nullptr, nullptr, 0.5, TOLERANCE_DA, threshold);
+            engine.threads = threads;
+            GroupResult result{{}, {5}};
+            engine.ClusterGroup(group, result.links, scored ? &scorer : nullptr, result.representatives, &peak_select);
             ASSERT_EQ(result.links, plain.links) << "round " << round << ", " << threads << " threads";
             ASSERT_EQ(result.representatives, plain.representatives) << "round " << round << ", " << threads;
             ExpectSameScorer(scorer, plain_scorer);
         }
     }
     EXPECT_GT(merged_groups, 500);
-}
-
-// Groups large enough that their pair scores are split into runs of rows across threads.
-TEST(ThreadedClusterGroupTest, SameClustersWhenTheRowsOfALargeGroupAreShared) {
-    GroupMaker maker(5);
-    CPeakSelect peak_select(static_cast<Peak_Select_Method>(3), 50, 5, 100);
-    const std::pair<size_t, double> cases[] = {{140, 0.5}, {200, 0.3}, {260, 0.7}};
-    for (const auto& [size, threshold] : cases) {
-        const std::vector<CSpectrum> group = maker.Group(size, size == 200);
-        CSimilarity plain_scorer(SIMILAR_DOT_PRODUCT, 0.5, TOLERANCE_DA);
-        const GroupResult plain = ReferenceGroup(group, threshold, plain_scorer, peak_select);
-        for (const int threads : kThreadCounts) {
-            CSimilarity scorer(SIMILAR_BONANZA, 0.1, TOLERANCE_PPM);
-            const GroupResult result = EngineGroup(group, threshold, threads, scorer, peak_select);
-            ASSERT_EQ(result.links, plain.links) << size << ", " << threads << " threads";
-            ASSERT_EQ(result.representatives, plain.representatives) << size << ", " << threads << " threads";
-        }
-    }
-}
-
-// A scorer whose "Dot Product" entry is another operation is scored pair by pair through
-// its own ComputeScore (each thread on its own copy); without a scorer every pair scores 0.
-TEST(ThreadedClusterGroupTest, OtherScoringOperationsAndNoScorerGiveThePlainResult) {
-    GroupMaker maker(17);
-    CPeakSelect peak_select(PEAK_SELECT_PART_THEN_WHOLE_TOP, 50, 5, 100);
-    for (int round = 0; round < 200; ++round) {
-        const size_t size = round < 195 ? std::uniform_int_distribution<size_t>(0, 12)(maker.random()) : 140;
-        const std::vector<CSpectrum> group = maker.Group(size, round % 3 == 0);
-        CSimilarity configured(SIMILAR_DOT_PRODUCT, 0.5, TOLERANCE_DA);
-        configured.score_table[SIMILAR_DOT_PRODUCT] = &CSimilarity::Bonanza;
-        CSimilarity plain_scorer = configured;
-        const GroupResult plain = ReferenceGroup(group, 0.1, plain_scorer, peak_select);
-        for (const int threads : kThreadCounts) {
-            CSimilarity scorer = configured;
-            const GroupResult result = EngineGroup(group, 0.1, threads, scorer, peak_select);
-            ASSERT_EQ(result.links, plain.links) << "round " << round << ", " << threads << " threads";
-            ASSERT_EQ(result.representatives, plain.representatives) << "round " << round;
-            ExpectSameScorer(scorer, configured);
-
-            CHierarchicalCluster engine(nullptr, nullptr, 0.5, TOLERANCE_DA, 0.0);
-            engine.threads = threads;
-            GroupResult unscored;
-            engine.ClusterGroup(group, unscored.links, nullptr, unscored.representatives, &peak_select);
-            GroupResult plain_unscored;
-            reference::ReferenceClusterGroup(0.0, group, plain_unscored.links, nullptr,
-                                             plain_unscored.representatives, &peak_select);
-            ASSERT_EQ(unscored.links, plain_unscored.links);
-            ASSERT_EQ(unscored.representatives, plain_unscored.representatives);
-        }
-    }
 }
 
 // A threshold sweep from one set of scores gives, at every threshold, the clustering of a
