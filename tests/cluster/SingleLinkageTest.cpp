@@ -3,13 +3,10 @@
 // merge, and the choice of representatives.
 
 #include <gtest/gtest.h>
-#include <rapidcheck/gtest.h>
 
 #include <cmath>
 #include <limits>
-#include <numeric>
 #include <random>
-#include <set>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -158,60 +155,6 @@ TEST(PickRepresentativesTest, TiesGoToTheEarliestInChainOrderAndNonPositiveSumsT
     representatives.clear();
     PickRepresentatives(Unlinked(3), {{0, 2}, {0, -1}, {0, 1}}, representatives);
     EXPECT_EQ(representatives, (RepresentativeList{0}));
-}
-
-// Single linkage above a threshold ends with the connected components of the graph of
-// links above it: checked against a union-find over the same random triangle.
-RC_GTEST_PROP(SingleLinkageProperty, ClustersAreTheComponentsOfLinksAboveTheThreshold, ()) {
-    const auto n = *rc::gen::inRange<size_t>(0, 14);
-    const auto threshold = *rc::gen::inRange<int>(0, 60);
-    ScoreTriangle reference = Unlinked(n);
-    for (size_t r = 0; r < n; ++r) {
-        for (size_t c = 0; c < r; ++c) reference[PackedIndex(r, c)] = static_cast<ScaledScore>(*rc::gen::inRange(-1, 100));
-    }
-
-    std::vector<size_t> parent(n);
-    std::iota(parent.begin(), parent.end(), 0);
-    const auto root = [&](size_t k) {
-        while (parent[k] != k) k = parent[k];
-        return k;
-    };
-    for (size_t r = 0; r < n; ++r) {
-        for (size_t c = 0; c < r; ++c) {
-            if (reference[PackedIndex(r, c)] > threshold) parent[root(r)] = root(c);
-        }
-    }
-
-    ClusterLinkList links = Singletons(n);
-    BuildSingleLinkageChains(reference, static_cast<ScaledScore>(threshold), links);
-
-    std::set<int32_t> reached;
-    for (size_t k = 0; k < n; ++k) {
-        // The head is the lowest member of the component, and every member lies on its chain.
-        size_t lowest = k;
-        for (size_t m = 0; m < n; ++m) {
-            if (root(m) == root(k)) lowest = std::min(lowest, m);
-        }
-        RC_ASSERT(links[k].cluster == static_cast<int32_t>(lowest));
-        if (links[k].cluster != static_cast<int32_t>(k)) continue;
-        size_t length = 0;
-        for (int32_t m = static_cast<int32_t>(k); m != -1; m = links[m].next) {
-            RC_ASSERT(reached.insert(m).second);
-            RC_ASSERT(root(static_cast<size_t>(m)) == root(k));
-            RC_ASSERT(++length <= n);
-        }
-    }
-    RC_ASSERT(reached.size() == n);
-
-    RepresentativeList representatives;
-    PickRepresentatives(reference, links, representatives);
-    size_t cluster = 0;
-    for (size_t k = 0; k < n; ++k) {
-        if (links[k].cluster != static_cast<int32_t>(k)) continue;
-        const int32_t chosen = representatives.at(cluster++);
-        RC_ASSERT(links[chosen].cluster == static_cast<int32_t>(k));
-    }
-    RC_ASSERT(cluster == representatives.size());
 }
 
 }  // namespace

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <rapidcheck/gtest.h>
 
 #include <string>
 
@@ -230,34 +229,6 @@ TEST(ParaFile, RoundTripKeepsEverySettingButTheDocumentedLosses) {
     }
     first.replace(first.find("precursor_ion_tol_type=Da"), 25, "precursor_ion_tol_type=ppm");
     EXPECT_EQ(first, second);
-}
-
-// Arbitrary lines of keys, sections, comments, blanks, long runs and binary bytes.
-TEST(ParaFile, ArbitraryLinesReadWithoutHarm) {
-    static const char* const kPieces[] = {
-        "[clustername]", "[file]", "[preprocessing]", "[similarity]", "[cluster]", "[modification]",
-        "cluster_type=", "data_directory=", "threshold=", "lower_mass=", "upper_mass=", "precursor_ion_type=",
-        "fragment_ion_tol_type=", "consensus_type=", "peak_select_method=", "=", "#", " ", "\t", "\r",
-        "Da", "PPM", "-7", "1e308", "nan", "99999999999999999999", "0", "1", "\xff\xfe", "\x01"};
-    rc::check("arbitrary parameter files", [] {
-        const auto parts = *rc::gen::container<std::vector<std::string>>(
-            rc::gen::oneOf(rc::gen::elementOf(std::vector<std::string>(std::begin(kPieces), std::end(kPieces))),
-                           rc::gen::arbitrary<std::string>(),
-                           rc::gen::map(rc::gen::inRange(1, 600), [](int n) { return std::string(n, 'k'); }),
-                           rc::gen::just(std::string("\n"))));
-        std::string content;
-        for (const auto& part : parts) content += part;
-        CPara para;
-        const bool read = ReadText(para, content);
-        if (read) {
-            RC_ASSERT(para.engine != nullptr);
-            para.engine->precursor_ion_tol_type = TOLERANCE_PPM;
-            const TempDir dir;
-            const bool units_ok = (para.similarity->fragment_ion_tol_type == TOLERANCE_DA ||
-                                   para.similarity->fragment_ion_tol_type == TOLERANCE_PPM);
-            RC_ASSERT(para.WriteParaFile(dir / "out.param") == units_ok);
-        }
-    });
 }
 
 }  // namespace

@@ -20,16 +20,6 @@ bool SameMultiset(PeakList a, PeakList b) {
     return a == b;
 }
 
-TEST(ComputeScore, ReadsFieldsRewrittenAfterConstruction) {
-    CSimilarity scorer(SIMILAR_INTENSITY_SCORE, 0.01, TOLERANCE_PPM);
-    scorer.similar_method = SIMILAR_DOT_PRODUCT_X;
-    scorer.fragment_ion_tol = 0.5;
-    scorer.fragment_ion_tol_type = TOLERANCE_DA;
-    PeakList first{{250.0, 1.0}};
-    PeakList second{{500.0, 1.0}};
-    EXPECT_EQ(scorer.ComputeScore(first, second, 0.0), 1.0);
-}
-
 TEST(ComputeScore, MethodsWithoutOperationScoreZeroAndLeaveListsUntouched) {
     const PeakList first{{100.0, 1.0}, {200.0, 5.0}};
     const PeakList second{{100.0, 2.0}, {200.0, 4.0}};
