@@ -88,9 +88,9 @@ void ExpectSameScorer(const CSimilarity& actual, const CSimilarity& expected) {
 }
 
 // Random groups, now and then one large enough that its rows are shared among threads;
-// every third round the scorer's "Peak Count" entry is another operation, which is scored
-// pair by pair through its own ComputeScore on each thread's copy, and every seventh round
-// there is no scorer, so every pair scores 0.
+// every third round the "Dot Product" entry of the scorer, which every group switches to, is
+// another operation, which is scored pair by pair through its own ComputeScore on each
+// thread's copy; every seventh round there is no scorer, so every pair scores 0.
 TEST(ThreadedClusterGroupTest, SameClustersAsThePlainAlgorithm) {
     GroupMaker maker(99);
     const double thresholds[] = {0.0, 0.3, 0.5, 0.7, 0.9};
@@ -107,7 +107,7 @@ TEST(ThreadedClusterGroupTest, SameClustersAsThePlainAlgorithm) {
         const double threshold = thresholds[round % std::size(thresholds)];
         CPeakSelect peak_select = selectors[round % std::size(selectors)];
         CSimilarity configured(SIMILAR_PEAK_COUNT, 2.0, TOLERANCE_PPM);
-        if (round % 3 == 1) configured.score_table[SIMILAR_PEAK_COUNT] = &CSimilarity::Bonanza;
+        if (round % 3 == 1) configured.score_table[SIMILAR_DOT_PRODUCT] = &CSimilarity::Bonanza;
         const bool scored = round % 7 != 0;
 
         CSimilarity plain_scorer = configured;
