@@ -369,13 +369,8 @@ private:
         for (;;) {
             const std::string_view block = input_.NextBlock();
             if (block.empty()) break;
-            const auto* nul = static_cast<const char*>(std::memchr(block.data(), '\0', block.size()));
-            Append(block.substr(0, nul != nullptr ? static_cast<size_t>(nul - block.data()) : block.size()));
+            Append(block);
             ScanLines();
-            if (nul != nullptr) {
-                ++line_number_;
-                throw Error("binary data (NUL byte) in a text file");
-            }
             DropLooked();
         }
         // The last line may lack its line end.
@@ -413,7 +408,12 @@ private:
     bool NextLine() {
         const char* const text = Text().data();
         const size_t size = Text().size();
-        const auto* found = static_cast<const char*>(std::memchr(text + scanned_, '\n', size - scanned_));
+        const char* const start = text + scanned_;
+        const auto* found = static_cast<const char*>(std::memchr(start, '\n', size - scanned_));
+        const char* const line_end = found != nullptr ? found : text + size;
+        if (const auto* nul = static_cast<const char*>(std::memchr(start, '\0', static_cast<size_t>(line_end - start)))) {
+            NulAfter(static_cast<size_t>(nul - start));
+        }
         if (found == nullptr) {
             if (size - scanned_ > kMaxLineLength) LineTooLong();
             return false;
@@ -422,25 +422,48 @@ private:
         return true;
     }
 
+    // The text ends at a NUL byte `partial` bytes into the line from `scanned_`: what reads
+    // as a line up to there is judged as the last line of the file would be, then the byte is
+    // reported.
+    [[noreturn]] void NulAfter(size_t partial) {
+        if (partial > kMaxLineLength) LineTooLong();
+        ++line_number_;
+        throw Error("binary data (NUL byte) in a text file");
+    }
+
     // Inside a spectrum: moves to the next line that holds an 'N' or 'n', which every line
     // that can end the spectrum holds and no peak line does, and looks at it, counting the
-    // lines passed. False when no such line is whole yet.
+    // lines passed. False when no such line is whole yet. A NUL byte ends the text.
     bool SkipToCandidate() {
         const char* const text = Text().data();
         const char* const from = text + scanned_;
         const char* const end = text + Text().size();
-        const char* const candidate = FindLetterN(from, end);
-        const char* const newline =
-            candidate == end ? nullptr : static_cast<const char*>(std::memchr(candidate, '\n', end - candidate));
-        // Lines before the one that may end the spectrum, or all whole lines.
-        const char* const passed_end = newline == nullptr ? end : candidate;
+        std::size_t passed_lines = 0;
+        const char* stop = FindLetterNOrNul(from, end, passed_lines);
+        const char* newline = nullptr;
+        if (stop != end && *stop != '\0') {
+            newline = static_cast<const char*>(std::memchr(stop, '\n', static_cast<size_t>(end - stop)));
+            const char* const line_end = newline != nullptr ? newline : end;
+            if (const auto* nul = static_cast<const char*>(std::memchr(stop, '\0', static_cast<size_t>(line_end - stop)))) {
+                stop = nul;
+                newline = nullptr;
+            }
+        }
+        const bool at_nul = stop != end && *stop == '\0';
+        // Lines before the one that may end the spectrum or holds the NUL, or all whole lines;
+        // the lines counted up to `stop` are exactly those.
+        const char* const passed_end = newline != nullptr || at_nul ? stop : end;
         const auto* last = static_cast<const char*>(memrchr(from, '\n', static_cast<size_t>(passed_end - from)));
         if (last != nullptr) {
-            line_number_ += CountNewlines(from, last + 1);
+            line_number_ += passed_lines;
             scanned_ = static_cast<size_t>(last + 1 - text);
         }
         if (newline == nullptr) {
+            const size_t partial = static_cast<size_t>(passed_end - text) - scanned_;
             if (scanned_ - spectra_.back().begin > kLargeSpectrumBytes && emitter_ != nullptr) ParseHere();
+            // Parsed here from now on, the rest is read line by line, as the last line of
+            // the file would be.
+            if (at_nul) NulAfter(large_ ? partial : 0);
             return false;
         }
         TakeLineAt(static_cast<size_t>(newline - text));

@@ -4,10 +4,9 @@
 
 namespace speclink {
 
-/// The first 'N' or 'n' in [begin, end), or `end`.
-const char* FindLetterN(const char* begin, const char* end);
-
-/// The number of '\n' in [begin, end).
-std::size_t CountNewlines(const char* begin, const char* end);
+/// The first 'N', 'n' or NUL byte in [begin, end), or `end`; adds the number of '\n' before
+/// it to `newlines`. One pass over the text finds the next line that may end an MGF
+/// spectrum, counts the lines passed and stops at binary data.
+const char* FindLetterNOrNul(const char* begin, const char* end, std::size_t& newlines);
 
 }  // namespace speclink
