@@ -18,6 +18,7 @@ const char* FindLetterNOrNul(const char* begin, const char* end, std::size_t& ne
     const __m128i n = _mm_set1_epi8('n');
     const __m128i newline = _mm_set1_epi8('\n');
     const __m128i zero = _mm_setzero_si128();
+    const __m128i positions = _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
     const auto sum = [](__m128i counters) {
         const __m128i sums = _mm_sad_epu8(counters, _mm_setzero_si128());
         return static_cast<std::size_t>(_mm_cvtsi128_si64(sums)) +
@@ -34,8 +35,10 @@ const char* FindLetterNOrNul(const char* begin, const char* end, std::size_t& ne
                 _mm_or_si128(_mm_cmpeq_epi8(_mm_or_si128(bytes, case_bit), n), _mm_cmpeq_epi8(bytes, zero))));
             if (stops != 0) {
                 const int at = std::countr_zero(stops);
-                const auto before = static_cast<unsigned>(_mm_movemask_epi8(lines)) & ((1U << at) - 1);
-                newlines += count + sum(counters) + static_cast<std::size_t>(std::popcount(before));
+                // The line ends before the stop in this step, counted by the same byte sums.
+                const __m128i earlier =
+                    _mm_and_si128(lines, _mm_cmplt_epi8(positions, _mm_set1_epi8(static_cast<char>(at))));
+                newlines += count + sum(_mm_sub_epi8(counters, earlier));
                 return p + at;
             }
             counters = _mm_sub_epi8(counters, lines);
