@@ -5,12 +5,10 @@
 #include <array>
 #include <cmath>
 #include <cstring>
-#include <deque>
 #include <exception>
-#include <future>
+#include <functional>
 #include <optional>
 #include <string>
-#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -21,6 +19,7 @@
 #include "speclink/formats/SpectrumNaming.h"
 #include "speclink/formats/TextFields.h"
 #include "speclink/formats/TextScan.h"
+#include "speclink/library/common/InOrderTasks.h"
 
 namespace speclink {
 namespace {
@@ -348,7 +347,7 @@ public:
         // aside to be parsed here.
         if (in_spectrum_ && !large_ && !spectra_.empty()) spectra_.back().end = scanned_;
         if (!spectra_.empty()) Submit(scanned_);
-        while (!pending_.empty()) HandOnOldest();
+        tasks_.Finish();
         if (error) std::rethrow_exception(error);
         if (in_spectrum_) throw Error("expected 'END IONS' before end of file");
     }
@@ -524,7 +523,7 @@ private:
         const SpectrumLines spectrum = spectra_.back();
         spectra_.pop_back();
         Submit(spectrum.begin);
-        while (!pending_.empty()) HandOnOldest();
+        tasks_.Finish();
         large_.emplace(input_.path(), spectrum, large_peaks_);
         large_->Lines(Text().substr(0, scanned_), Text().data() + scanned_);
     }
@@ -571,36 +570,14 @@ private:
         scanned_ -= cut;
         // A scan only counts the spectra.
         if (chunk.spectra.empty() || emitter_ == nullptr) return;
-        if (threads_ > 1) {
-            if (pending_.size() >= static_cast<size_t>(threads_)) HandOnOldest();
-            try {
-                pending_.push_back(std::async(std::launch::async, [this, chunk = std::move(chunk)] {
-                    return ParseChunk(input_.path(), chunk, *emitter_);
-                }));
-                return;
-            } catch (const std::system_error&) {
-                // No thread to be had: parse it here, after the ones already started.
-                while (!pending_.empty()) HandOnOldest();
-            }
-        }
-        HandOn(ParseChunk(input_.path(), chunk, *emitter_));
-    }
-
-    void HandOnOldest() {
-        ParsedChunk parsed = pending_.front().get();
-        pending_.pop_front();
-        HandOn(std::move(parsed));
+        tasks_.Add([this, chunk = std::move(chunk)] { return ParseChunk(input_.path(), chunk, *emitter_); });
     }
 
     void HandOn(ParsedChunk parsed) {
         emitter_->Forward(parsed.counted, std::move(parsed.records), parsed.native_ids);
         // Chunks are handed on in file order: nothing before this one's end is read again.
         if (parsed.text_end != nullptr) input_.Release(parsed.text_end);
-        if (parsed.error) {
-            // Workers still parsing later chunks finish before the error leaves.
-            pending_.clear();
-            std::rethrow_exception(parsed.error);
-        }
+        if (parsed.error) std::rethrow_exception(parsed.error);
     }
 
     ByteInput& input_;
@@ -618,7 +595,9 @@ private:
     std::vector<int> default_charges_;
     bool in_spectrum_ = false;
     int index_;
-    std::deque<std::future<ParsedChunk>> pending_;
+    // Chunks parsed on worker threads, handed on in file order.
+    InOrderTasks<ParsedChunk, std::function<void(ParsedChunk)>> tasks_{
+        threads_, [this](ParsedChunk parsed) { HandOn(std::move(parsed)); }};
     std::optional<SpectrumParser> large_;
     PeakList large_peaks_;
 };
