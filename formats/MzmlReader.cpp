@@ -1,9 +1,12 @@
 #include "speclink/formats/MzmlReader.h"
 
 #include <cmath>
+#include <exception>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "speclink/formats/BinaryArrayDecoder.h"
@@ -11,6 +14,7 @@
 #include "speclink/formats/SpectrumNaming.h"
 #include "speclink/formats/TextFields.h"
 #include "speclink/formats/XmlParser.h"
+#include "speclink/library/common/InOrderTasks.h"
 
 namespace speclink {
 namespace {
@@ -22,6 +26,18 @@ struct CvParam {
 };
 
 enum class ArrayKind { kOther, kMz, kIntensity };
+
+/// An m/z or intensity array whose text waits to be decoded, with the line an error in it
+/// names.
+struct PendingArray {
+    ArrayKind kind;
+    std::string text;
+    ArrayEncoding encoding;
+    size_t length;
+    uint64_t line;
+};
+
+std::string ArrayName(ArrayKind kind) { return kind == ArrayKind::kMz ? "m/z array" : "intensity array"; }
 
 /// The spectrum being read and where inside it the parser is.
 struct SpectrumState {
@@ -36,8 +52,16 @@ struct SpectrumState {
     int scans_seen = 0;
     int precursors_seen = 0;
     int selected_ions_seen = 0;
-    std::optional<std::vector<double>> mz;
-    std::optional<std::vector<double>> intensity;
+    std::vector<PendingArray> arrays;  // in document order
+
+    /// What every message about the spectrum starts with.
+    std::string Context() const { return "spectrum index " + index_text + " (id '" + id + "'): "; }
+    bool Has(ArrayKind kind) const {
+        for (const PendingArray& array : arrays) {
+            if (array.kind == kind) return true;
+        }
+        return false;
+    }
 };
 
 struct ArrayState {
@@ -48,12 +72,109 @@ struct ArrayState {
     bool has_binary = false;
 };
 
+/// A spectrum read whole but for its arrays, which are decoded and made into peaks apart from
+/// the parsing, on another thread when there is one.
+struct PendingSpectrum {
+    SourceSpectrum spectrum;
+    std::string context;
+    std::vector<PendingArray> arrays;
+    bool ms2 = false;
+    uint64_t end_line = 0;  // of its </spectrum>, which errors in its peaks name
+};
+
+std::vector<double> Decode(const std::string& path, const std::string& context, const PendingArray& array) {
+    try {
+        return DecodeBinaryArray(array.text, array.encoding, array.length);
+    } catch (const ArrayDecodeError& error) {
+        throw FormatError::AtLine(path, array.line, context + ArrayName(array.kind) + ": " + error.what());
+    }
+}
+
+/// The spectrum with its peaks, from the m/z and intensity arrays of an MS2 spectrum.
+SourceSpectrum Finish(const std::string& path, PendingSpectrum pending) {
+    std::optional<std::vector<double>> mz;
+    std::optional<std::vector<double>> intensity;
+    for (const PendingArray& array : pending.arrays) {
+        (array.kind == ArrayKind::kMz ? mz : intensity) = Decode(path, pending.context, array);
+    }
+    if (!pending.ms2) return std::move(pending.spectrum);
+    const auto error = [&](const std::string& message) {
+        return FormatError::AtLine(path, pending.end_line, pending.context + message);
+    };
+    const size_t mz_count = mz ? mz->size() : 0;
+    const size_t intensity_count = intensity ? intensity->size() : 0;
+    if (mz_count == 0 && intensity_count == 0) return std::move(pending.spectrum);
+    if (!mz) throw error("expected an m/z array");
+    if (!intensity) throw error("expected an intensity array");
+    if (mz_count != intensity_count) {
+        throw error("m/z and intensity arrays differ in length (" + std::to_string(mz_count) + " and " +
+                    std::to_string(intensity_count) + ")");
+    }
+    PeakList& peaks = pending.spectrum.peaks;
+    peaks.resize(mz_count);
+    for (size_t i = 0; i < mz_count; ++i) {
+        const double m = (*mz)[i];
+        const double value = (*intensity)[i];
+        if (!std::isfinite(m) || m <= 0.0) {
+            throw error("peak " + std::to_string(i + 1) + ": m/z must be a positive finite number");
+        }
+        if (!std::isfinite(value) || value < 0.0) {
+            throw error("peak " + std::to_string(i + 1) + ": intensity must be a finite number of at least 0");
+        }
+        peaks[i] = {m, value};
+    }
+    return std::move(pending.spectrum);
+}
+
+/// What finishing a batch of spectra gave: their records and counts, in file order, and the
+/// error that stopped it, if any.
+struct FinishedBatch {
+    ReadResult counted;
+    std::vector<CSpectrum> records;
+    std::vector<std::string> native_ids;
+    std::exception_ptr error;
+};
+
+FinishedBatch FinishBatch(const std::string& path, std::vector<PendingSpectrum> batch, const RecordEmitter& emitter) {
+    FinishedBatch finished;
+    const SpectrumSink keep = [&finished](CSpectrum&& record, std::string_view native_id) {
+        finished.records.push_back(std::move(record));
+        finished.native_ids.emplace_back(native_id);
+    };
+    RecordEmitter batch_emitter = emitter.Redirected(finished.counted, keep);
+    try {
+        for (PendingSpectrum& pending : batch) batch_emitter.Emit(Finish(path, std::move(pending)));
+    } catch (...) {
+        finished.error = std::current_exception();
+    }
+    return finished;
+}
+
 class MzmlHandler : public XmlHandler {
 public:
-    MzmlHandler(ByteInput& input, RecordEmitter& emitter) : input_(input), emitter_(emitter), parser_(input, *this) {}
+    MzmlHandler(ByteInput& input, RecordEmitter& emitter)
+        : input_(input),
+          emitter_(emitter),
+          parser_(input, *this),
+          tasks_(emitter.options().threads, [this](FinishedBatch batch) { HandOn(std::move(batch)); }) {}
 
     void Run() {
-        parser_.Parse();
+        try {
+            parser_.Parse();
+        } catch (...) {
+            // The arrays decoded apart may hold an error that comes before this one in the
+            // file: the spectra before, then the arrays of the spectrum being read.
+            if (!in_order_error_) {
+                Dispatch();
+                tasks_.Finish();
+                if (spectrum_) {
+                    for (const PendingArray& array : spectrum_->arrays) Decode(input_.path(), spectrum_->Context(), array);
+                }
+            }
+            throw;
+        }
+        Dispatch();
+        tasks_.Finish();
         if (!root_seen_) throw FormatError(input_.path(), "1", "expected an mzML document, found no element");
     }
 
@@ -116,9 +237,12 @@ public:
     }
 
 private:
+    // Spectra of this much array text, or on one thread each spectrum, are finished as one
+    // piece of work.
+    static constexpr size_t kBatchBytes = 1 << 20;
+
     FormatError SpectrumError(const std::string& message) const {
-        return parser_.ErrorHere("spectrum index " + spectrum_->index_text + " (id '" + spectrum_->id +
-                                 "'): " + message);
+        return parser_.ErrorHere(spectrum_->Context() + message);
     }
 
     size_t Count(std::string_view text, const std::string& what) const {
@@ -253,16 +377,11 @@ private:
 
     void EndArray() {
         if (Wanted()) {
-            const bool mz = array_->kind == ArrayKind::kMz;
-            std::optional<std::vector<double>>& target = mz ? spectrum_->mz : spectrum_->intensity;
-            const std::string what = mz ? "m/z array" : "intensity array";
-            if (target) throw SpectrumError("a second " + what);
+            const std::string what = ArrayName(array_->kind);
+            if (spectrum_->Has(array_->kind)) throw SpectrumError("a second " + what);
             if (!array_->has_binary) throw SpectrumError(what + " without a <binary> element");
-            try {
-                target = DecodeBinaryArray(array_->text, array_->encoding, array_->length);
-            } catch (const ArrayDecodeError& error) {
-                throw SpectrumError(what + ": " + error.what());
-            }
+            spectrum_->arrays.push_back(
+                {array_->kind, std::move(array_->text), array_->encoding, array_->length, parser_.line()});
         }
         array_.reset();
     }
@@ -276,40 +395,37 @@ private:
         } else {
             throw SpectrumError("expected an 'ms level' parameter (MS:1000511)");
         }
-        if (state.spectrum.ms_level == 2) {
+        const bool ms2 = state.spectrum.ms_level == 2;
+        if (ms2) {
             if (state.charge) {
                 state.spectrum.charges = {*state.charge};
             } else {
                 state.spectrum.charges = state.possible_charges;
             }
-            TakePeaks(state);
         }
-        emitter_.Emit(std::move(state.spectrum));
+        for (const PendingArray& array : state.arrays) batch_bytes_ += array.text.size();
+        batch_.push_back({std::move(state.spectrum), state.Context(), std::move(state.arrays), ms2, parser_.line()});
         spectrum_.reset();
+        if (emitter_.options().threads <= 1 || batch_bytes_ >= kBatchBytes) Dispatch();
     }
 
-    void TakePeaks(SpectrumState& state) {
-        const size_t mz_count = state.mz ? state.mz->size() : 0;
-        const size_t intensity_count = state.intensity ? state.intensity->size() : 0;
-        if (mz_count == 0 && intensity_count == 0) return;
-        if (!state.mz) throw SpectrumError("expected an m/z array");
-        if (!state.intensity) throw SpectrumError("expected an intensity array");
-        if (mz_count != intensity_count) {
-            throw SpectrumError("m/z and intensity arrays differ in length (" + std::to_string(mz_count) + " and " +
-                                std::to_string(intensity_count) + ")");
-        }
-        PeakList& peaks = state.spectrum.peaks;
-        peaks.resize(mz_count);
-        for (size_t i = 0; i < mz_count; ++i) {
-            const double mz = (*state.mz)[i];
-            const double intensity = (*state.intensity)[i];
-            if (!std::isfinite(mz) || mz <= 0.0)
-                throw SpectrumError("peak " + std::to_string(i + 1) + ": m/z must be a positive finite number");
-            if (!std::isfinite(intensity) || intensity < 0.0) {
-                throw SpectrumError("peak " + std::to_string(i + 1) +
-                                    ": intensity must be a finite number of at least 0");
-            }
-            peaks[i] = {mz, intensity};
+    // Starts finishing the spectra gathered.
+    void Dispatch() {
+        if (batch_.empty()) return;
+        std::vector<PendingSpectrum> batch;
+        batch.swap(batch_);
+        batch_bytes_ = 0;
+        tasks_.Add([this, batch = std::move(batch)]() mutable {
+            return FinishBatch(input_.path(), std::move(batch), emitter_);
+        });
+    }
+
+    void HandOn(FinishedBatch batch) {
+        emitter_.Forward(batch.counted, std::move(batch.records), batch.native_ids);
+        if (batch.error) {
+            // Everything before it in the file has been handed on.
+            in_order_error_ = true;
+            std::rethrow_exception(batch.error);
         }
     }
 
@@ -323,6 +439,10 @@ private:
     std::optional<SpectrumState> spectrum_;
     std::optional<ArrayState> array_;
     int position_ = 0;
+    std::vector<PendingSpectrum> batch_;
+    size_t batch_bytes_ = 0;
+    bool in_order_error_ = false;
+    InOrderTasks<FinishedBatch, std::function<void(FinishedBatch)>> tasks_;
 };
 
 }  // namespace

@@ -124,6 +124,9 @@ TEST(MzmlReader, ErrorsNameTheLineAndSpectrum) {
         {Array(Param("MS:1000523") + Param("MS:1000574") + Param("MS:1000514"), kMz64),
          "m/z array: corrupt or truncated zlib data"},
         {PlainArrays() + Array(Param("MS:1000523") + Param("MS:1000514"), kMz64), "a second m/z array"},
+        // The first fault in the file is reported, though its array is decoded later.
+        {Array(Param("MS:1000523") + Param("MS:1000514"), "AA*A") + Array(Param("MS:1000523") + Param("MS:1000514"), kMz64),
+         "m/z array: invalid base64 text"},
     };
     for (const Case& c : cases) {
         WriteFile(dir / "e.mzML", Document(Ms2Spectrum(4, "scan=5", precursor, c.arrays)));
