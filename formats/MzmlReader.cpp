@@ -155,7 +155,7 @@ public:
     MzmlHandler(ByteInput& input, RecordEmitter& emitter)
         : input_(input),
           emitter_(emitter),
-          parser_(input, *this),
+          parser_(input, *this, "binary"),
           tasks_(emitter.options().threads, [this](FinishedBatch batch) { HandOn(std::move(batch)); }) {}
 
     void Run() {

@@ -1,7 +1,12 @@
 #include "speclink/formats/XmlParser.h"
 
+#include <bit>
 #include <cstring>
 #include <new>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace speclink {
 namespace {
@@ -12,17 +17,36 @@ std::string_view LocalName(const XML_Char* name) {
     return colon == std::string_view::npos ? full : full.substr(colon + 1);
 }
 
-}  // namespace
+// Whether expat hands `c` on in text as it stands, and on the same line: printable ASCII
+// but for markup ('<', '&') and the ']' that may close a CDATA section.
+bool Verbatim(char c) { return c >= 0x20 && c < 0x7F && c != '<' && c != '&' && c != ']'; }
 
-std::optional<std::string_view> XmlAttributes::Get(std::string_view name) const {
-    for (const XML_Char** pair = pairs_; *pair != nullptr; pair += 2) {
-        if (LocalName(pair[0]) == name) return std::string_view(pair[1]);
+// The end of the verbatim text from `p`: 16 bytes a step where SSE2 is at hand.
+const char* VerbatimEnd(const char* p, const char* end) {
+#if defined(__SSE2__)
+    for (; end - p >= 16; p += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        // Signed bytes: below 0x20 are the control bytes and every byte above 0x7F.
+        const __m128i other = _mm_or_si128(
+            _mm_or_si128(_mm_cmplt_epi8(bytes, _mm_set1_epi8(0x20)), _mm_cmpeq_epi8(bytes, _mm_set1_epi8(0x7F))),
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('<')), _mm_cmpeq_epi8(bytes, _mm_set1_epi8('&'))),
+                         _mm_cmpeq_epi8(bytes, _mm_set1_epi8(']'))));
+        const int hits = _mm_movemask_epi8(other);
+        if (hits != 0) return p + std::countr_zero(static_cast<unsigned>(hits));
     }
-    return std::nullopt;
+#endif
+    while (p != end && Verbatim(*p)) ++p;
+    return p;
 }
 
-XmlParser::XmlParser(ByteInput& input, XmlHandler& handler)
-    : input_(input), handler_(handler), parser_(XML_ParserCreate(nullptr)) {
+}  // namespace
+
+XmlParser::XmlParser(ByteInput& input, XmlHandler& handler, std::string_view raw_text_element)
+    : input_(input),
+      handler_(handler),
+      parser_(XML_ParserCreate(nullptr)),
+      raw_element_(raw_text_element),
+      raw_open_tag_(raw_text_element.empty() ? std::string() : "<" + raw_element_ + ">") {
     if (parser_ == nullptr) throw std::bad_alloc();
     XML_SetUserData(parser_, this);
     XML_SetElementHandler(parser_, &XmlParser::OnStart, &XmlParser::OnEnd);
@@ -30,6 +54,13 @@ XmlParser::XmlParser(ByteInput& input, XmlHandler& handler)
 }
 
 XmlParser::~XmlParser() { XML_ParserFree(parser_); }
+
+std::optional<std::string_view> XmlAttributes::Get(std::string_view name) const {
+    for (const XML_Char** pair = pairs_; *pair != nullptr; pair += 2) {
+        if (LocalName(pair[0]) == name) return std::string_view(pair[1]);
+    }
+    return std::nullopt;
+}
 
 template <typename Call>
 void XmlParser::Guard(Call&& call) {
@@ -45,16 +76,20 @@ void XmlParser::Guard(Call&& call) {
 
 void XmlParser::OnStart(void* self, const XML_Char* name, const XML_Char** attributes) {
     auto* parser = static_cast<XmlParser*>(self);
+    const bool raw = !parser->raw_element_.empty() && parser->raw_element_ == name;
+    parser->raw_start_at_ = raw ? XML_GetCurrentByteIndex(parser->parser_) : -1;
     parser->Guard([&] { parser->handler_.StartElement(LocalName(name), XmlAttributes(attributes)); });
 }
 
 void XmlParser::OnEnd(void* self, const XML_Char* name) {
     auto* parser = static_cast<XmlParser*>(self);
+    parser->raw_start_at_ = -1;
     parser->Guard([&] { parser->handler_.EndElement(LocalName(name)); });
 }
 
 void XmlParser::OnText(void* self, const XML_Char* text, int length) {
     auto* parser = static_cast<XmlParser*>(self);
+    parser->raw_start_at_ = -1;
     parser->Guard([&] { parser->handler_.Text(std::string_view(text, static_cast<size_t>(length))); });
 }
 
@@ -67,19 +102,64 @@ FormatError XmlParser::ErrorHere(const std::string& message) const {
 void XmlParser::Parse() {
     while (true) {
         const std::string_view block = input_.NextBlock();
-        const bool last = block.empty();
-        const XML_Status status = XML_Parse(parser_, block.data(), static_cast<int>(block.size()), last);
-        if (failure_) std::rethrow_exception(failure_);
-        if (status != XML_STATUS_OK) {
-            const XML_Error code = XML_GetErrorCode(parser_);
-            throw FormatError::AtLine(input_.path(), line(),
-                                      std::string("malformed XML: ") + XML_ErrorString(code) + " at column " +
-                                          std::to_string(XML_GetCurrentColumnNumber(parser_) + 1) + " (byte " +
-                                          std::to_string(XML_GetCurrentByteIndex(parser_)) + ")");
+        if (block.empty()) {
+            FeedExpat(block.data(), 0, true);
+            return;
         }
-        if (last) return;
+        Feed(block.data(), block.data() + block.size());
         // The parser keeps what it has not finished with in buffers of its own.
         input_.Release(block.data() + block.size());
+    }
+}
+
+void XmlParser::Feed(const char* begin, const char* end) {
+    const std::string_view open = raw_open_tag_;
+    const char* p = begin;
+    while (p != end) {
+        if (raw_open_) {
+            const char* const text_end = VerbatimEnd(p, end);
+            if (text_end != p) {
+                Guard([&] { handler_.Text(std::string_view(p, static_cast<size_t>(text_end - p))); });
+                if (failure_) std::rethrow_exception(failure_);
+                const uint64_t line = XML_GetCurrentLineNumber(parser_);
+                if (line != skipped_line_) skipped_on_line_ = 0;
+                skipped_line_ = line;
+                skipped_on_line_ += text_end - p;
+                skipped_ += text_end - p;
+                p = text_end;
+            }
+            // Anything else, the end tag included, is expat's.
+            if (p != end) raw_open_ = false;
+            continue;
+        }
+        const std::string_view rest(p, static_cast<size_t>(end - p));
+        const size_t at = open.empty() ? std::string_view::npos : rest.find(open);
+        if (at == std::string_view::npos) {
+            FeedExpat(p, rest.size(), false);
+            return;
+        }
+        // Up to the end of the tag: expat reports the start of the element before it returns,
+        // unless the bytes lie in a comment or such, where no element starts.
+        const int64_t tag_at = fed_ + static_cast<int64_t>(at);
+        FeedExpat(p, at + open.size(), false);
+        raw_open_ = raw_start_at_ == tag_at;
+        p += at + open.size();
+    }
+}
+
+void XmlParser::FeedExpat(const char* data, size_t size, bool last) {
+    const XML_Status status = XML_Parse(parser_, data, static_cast<int>(size), last);
+    fed_ += static_cast<int64_t>(size);
+    if (failure_) std::rethrow_exception(failure_);
+    if (status != XML_STATUS_OK) {
+        const XML_Error code = XML_GetErrorCode(parser_);
+        const uint64_t error_line = line();
+        const int64_t column = static_cast<int64_t>(XML_GetCurrentColumnNumber(parser_)) +
+                               (error_line == skipped_line_ ? skipped_on_line_ : 0);
+        throw FormatError::AtLine(input_.path(), error_line,
+                                  std::string("malformed XML: ") + XML_ErrorString(code) + " at column " +
+                                      std::to_string(column + 1) + " (byte " +
+                                      std::to_string(XML_GetCurrentByteIndex(parser_) + skipped_) + ")");
     }
 }
 

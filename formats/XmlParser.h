@@ -36,9 +36,14 @@ public:
 
 /// Streams a file through expat block by block, so only the current block and what the
 /// handler keeps are in memory. Malformed XML raises a FormatError with the line and column.
+///
+/// The text of a `raw_text_element` (written "<name>" with no attributes), as far as it is
+/// printable ASCII without markup, as base64 arrays in mzML are, goes to the handler without
+/// expat looking at it byte by byte: it is most of such a file, and expat would hand it on
+/// unchanged.
 class XmlParser {
 public:
-    XmlParser(ByteInput& input, XmlHandler& handler);
+    XmlParser(ByteInput& input, XmlHandler& handler, std::string_view raw_text_element = {});
     XmlParser(const XmlParser&) = delete;
     XmlParser& operator=(const XmlParser&) = delete;
     ~XmlParser();
@@ -52,6 +57,9 @@ public:
     FormatError ErrorHere(const std::string& message) const;
 
 private:
+    // Feeds [begin, end) to expat, but for the base64 text of raw text elements.
+    void Feed(const char* begin, const char* end);
+    void FeedExpat(const char* data, size_t size, bool last);
     static void OnStart(void* self, const XML_Char* name, const XML_Char** attributes);
     static void OnEnd(void* self, const XML_Char* name);
     static void OnText(void* self, const XML_Char* text, int length);
@@ -62,6 +70,20 @@ private:
     XmlHandler& handler_;
     XML_Parser parser_;
     std::exception_ptr failure_;
+    std::string raw_element_;   // its name, or empty
+    std::string raw_open_tag_;  // "<name>", or empty
+    // Bytes fed to expat so far, and where in them the last event, a start of a raw text
+    // element, began (-1 after any other event).
+    int64_t fed_ = 0;
+    int64_t raw_start_at_ = -1;
+    // Inside a raw text element whose text goes to the handler directly.
+    bool raw_open_ = false;
+    // Bytes that went to the handler directly: in all, and on the line where it last
+    // happened (raw text holds no line end), so that positions in messages stay those of
+    // the file.
+    int64_t skipped_ = 0;
+    uint64_t skipped_line_ = 0;
+    int64_t skipped_on_line_ = 0;
 };
 
 }  // namespace speclink
