@@ -1,6 +1,7 @@
-// mzml_generate PATH SPECTRA PEAKS: writes an mzML file of SPECTRA MS2 spectra of PEAKS peaks
-// each through MzmlWriter, one spectrum at a time, so that a file of any size is made in
-// constant memory. Arrays are uncompressed 64-bit floats, which makes the file large.
+// mzml_generate PATH SPECTRA PEAKS [zlib]: writes an mzML file of SPECTRA MS2 spectra of PEAKS
+// peaks each through MzmlWriter, one spectrum at a time, so that a file of any size is made in
+// constant memory. Arrays are 64-bit floats, uncompressed (which makes the file large) or,
+// with "zlib", compressed as converters of instrument files usually write them.
 
 #include <cstdio>
 #include <cstdlib>
@@ -11,14 +12,16 @@
 #include "speclink/formats/ProtonMass.h"
 
 int main(int argc, char** argv) {
-    if (argc != 4) {
-        std::fprintf(stderr, "usage: mzml_generate PATH SPECTRA PEAKS\n");
+    if (argc != 4 && !(argc == 5 && std::string(argv[4]) == "zlib")) {
+        std::fprintf(stderr, "usage: mzml_generate PATH SPECTRA PEAKS [zlib]\n");
         return 2;
     }
+    speclink::MzmlWriteOptions options;
+    options.mz.zlib = options.intensity.zlib = argc == 5;
     const long spectra = std::atol(argv[2]);
     const long peaks = std::atol(argv[3]);
     try {
-        speclink::MzmlWriter writer(argv[1]);
+        speclink::MzmlWriter writer(argv[1], options);
         speclink::CSpectrum spectrum;
         spectrum.peaks.resize(static_cast<size_t>(peaks));
         for (long k = 0; k < spectra; ++k) {
