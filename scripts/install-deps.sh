@@ -5,9 +5,10 @@
 set -euo pipefail
 
 # The command: a compiler, CMake, the option parser, the readers' libraries (fast_float parses
-# the numbers of text files), and Unimod (in openms-common) to name mass offsets.
-packages=(g++ cmake make pkg-config libcli11-dev zlib1g-dev libexpat1-dev libmsnumpress-dev libfast-float-dev
-          openms-common)
+# the numbers of text files, libdeflate inflates the arrays of mzML files), and Unimod (in
+# openms-common) to name mass offsets.
+packages=(g++ cmake make pkg-config libcli11-dev zlib1g-dev libdeflate-dev libexpat1-dev libmsnumpress-dev
+          libfast-float-dev openms-common)
 if [ "${1:-}" = "--test" ]; then
   packages+=(googletest libgtest-dev libbenchmark-dev librapidcheck-dev clang libclang-rt-14-dev
              chromium python3-pytest libopenmpi-dev openmpi-bin pybind11-dev python3-pybind11 python3-numpy

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 #include <rapidcheck/gtest.h>
 
+#include <zlib.h>
+
+#include <cstring>
+#include <optional>
 #include <random>
 
 #include "speclink/formats/Base64.h"
@@ -42,6 +46,51 @@ RC_GTEST_PROP(BinaryArray, PlainEncodingsGiveBackTheValues,
             for (double& v : expected) v = static_cast<double>(static_cast<int64_t>(v));
         }
         RC_ASSERT(DecodeBinaryArray(EncodeBinaryArray(values, encoding), encoding, values.size()) == expected);
+    }
+}
+
+// The values zlib's own one-call inflate gives for a zlib stream of 64-bit floats, or
+// nothing when it refuses the stream, bytes follow it, or the count differs. No text for no
+// values is an empty array whatever the encoding.
+std::optional<std::vector<double>> PlainZlibDecode(const std::vector<unsigned char>& packed, size_t count) {
+    if (packed.empty() && count == 0) return std::vector<double>();
+    std::vector<unsigned char> bytes(count * 8 + 64);
+    uLongf size = bytes.size();
+    uLong consumed = packed.size();
+    if (uncompress2(bytes.data(), &size, packed.data(), &consumed) != Z_OK || consumed != packed.size() ||
+        size != count * 8) {
+        return std::nullopt;
+    }
+    std::vector<double> values(count);
+    std::memcpy(values.data(), bytes.data(), size);
+    return values;
+}
+
+// Streams of every compression level, then damaged at a random byte, cut short or given a
+// tail: decoded exactly when zlib decodes them, refused when zlib refuses them.
+RC_GTEST_PROP(BinaryArray, ZlibArraysAsZlibDecodesThem, (const std::vector<int32_t>& integers)) {
+    std::vector<double> values;
+    for (const int32_t i : integers) values.push_back(i % 7 == 0 ? 0.0 : i / 128.0);
+    std::vector<unsigned char> raw(values.size() * 8);
+    std::memcpy(raw.data(), values.data(), raw.size());
+    std::vector<unsigned char> packed(compressBound(raw.size()));
+    uLongf size = packed.size();
+    RC_ASSERT(compress2(packed.data(), &size, raw.data(), raw.size(), *rc::gen::inRange(0, 10)) == Z_OK);
+    packed.resize(size);
+    switch (*rc::gen::inRange(0, 4)) {
+        case 1: packed[*rc::gen::inRange<size_t>(0, packed.size())] ^= static_cast<unsigned char>(*rc::gen::inRange(1, 256)); break;
+        case 2: packed.resize(*rc::gen::inRange<size_t>(0, packed.size())); break;
+        case 3: packed.push_back(0); break;
+        default: break;
+    }
+    ArrayEncoding encoding;
+    encoding.zlib = true;
+    const std::optional<std::vector<double>> expected = PlainZlibDecode(packed, values.size());
+    try {
+        const std::vector<double> decoded = DecodeBinaryArray(EncodeBase64(packed), encoding, values.size());
+        RC_ASSERT(expected && decoded == *expected);
+    } catch (const ArrayDecodeError&) {
+        RC_ASSERT(!expected);
     }
 }
 
