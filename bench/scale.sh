@@ -5,8 +5,9 @@
 #   1. speclink cluster on 1 000 000 simulated spectra: time and peak memory, and the same files;
 #   2. speclink cluster on 5 000 000 with --memory 3G (records spill to disk): peak memory,
 #      beside the base, which holds every record;
-#   3. reading MGF (the 1 000 000 spectra) and mzML (200 000 spectra of 200 peaks) through the
-#      readers alone (bench/tools/spectra_read), beside cat FILE > /dev/null of the same file;
+#   3. reading MGF (the 1 000 000 spectra) and mzML (200 000 spectra of 200 peaks, arrays plain
+#      and zlib-compressed) through the readers alone (bench/tools/spectra_read), beside
+#      cat FILE > /dev/null of the same file;
 #   4. speclink modsearch on 100 000 spectra: time, and the same pair lists.
 #
 # Each comparison is bench/compare.sh with RUNS rounds (default 3; 1 for the 5 000 000). The
@@ -70,7 +71,9 @@ if [ "$what" = read ] || [ "$what" = all ]; then
   million=$(simulated 1000000)
   mzml=$data/generated200k.mzML
   [ -s "$mzml" ] || "$work/new/bench/tools/mzml_generate" "$mzml" 200000 200
-  for file in "$million" "$mzml"; do
+  zlib_mzml=$data/generated200k-zlib.mzML
+  [ -s "$zlib_mzml" ] || "$work/new/bench/tools/mzml_generate" "$zlib_mzml" 200000 200 zlib
+  for file in "$million" "$mzml" "$zlib_mzml"; do
     echo "== read $(basename "$file") ($(( $(stat -L -c %s "$file") / 1000000 )) MB), 2 threads, beside cat"
     cat "$file" > /dev/null
     "$root/bench/compare.sh" "$runs" \
