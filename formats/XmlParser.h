@@ -57,7 +57,7 @@ public:
     FormatError ErrorHere(const std::string& message) const;
 
 private:
-    // Feeds [begin, end) to expat, but for the base64 text of raw text elements.
+    // Feeds [begin, end) to expat, but for the verbatim text of raw text elements.
     void Feed(const char* begin, const char* end);
     void FeedExpat(const char* data, size_t size, bool last);
     static void OnStart(void* self, const XML_Char* name, const XML_Char** attributes);
