@@ -26,16 +26,21 @@ uint64_t ByteSwap(uint64_t bits) { return __builtin_bswap64(bits); }
 /// Bytes the numpress decoders may look at beyond the data on corrupt input; kept as zeros.
 constexpr size_t kNumpressSlack = 16;
 
-// The whole zlib stream `input` inflated in one call, when it inflates to at most `limit`
-// bytes and nothing follows it; else nothing, and zlib's stream decoder says what is wrong.
-// Inflating is deterministic, so both give the same bytes; this one is several times faster.
+// Bytes a stream of `size` bytes is first given room for: arrays seldom inflate to more.
+size_t FirstRoom(size_t size, size_t limit) { return std::min<size_t>(limit, size * 4 + 64); }
+
+// The whole zlib stream `input` inflated in one call, when it inflates into the first room
+// (never more than `limit` bytes, so not the size a file merely announces) and nothing
+// follows it; else nothing, and zlib's stream decoder, which grows its room, says what is
+// wrong. Inflating is deterministic, so both give the same bytes; this one is several times
+// faster.
 std::optional<std::vector<unsigned char>> InflateWhole(const std::vector<unsigned char>& input, size_t limit) {
     struct Free {
         void operator()(libdeflate_decompressor* decompressor) const { libdeflate_free_decompressor(decompressor); }
     };
     thread_local const std::unique_ptr<libdeflate_decompressor, Free> decompressor(libdeflate_alloc_decompressor());
     if (!decompressor) return std::nullopt;
-    std::vector<unsigned char> output(limit);
+    std::vector<unsigned char> output(FirstRoom(input.size(), limit));
     size_t consumed = 0;
     size_t produced = 0;
     if (libdeflate_zlib_decompress_ex(decompressor.get(), input.data(), input.size(), output.data(), output.size(),
@@ -51,7 +56,7 @@ std::vector<unsigned char> Inflate(const std::vector<unsigned char>& input, size
     if (std::optional<std::vector<unsigned char>> whole = InflateWhole(input, limit)) return std::move(*whole);
     z_stream stream{};
     if (inflateInit(&stream) != Z_OK) throw std::bad_alloc();
-    std::vector<unsigned char> output(std::min<size_t>(limit, input.size() * 4 + 64));
+    std::vector<unsigned char> output(FirstRoom(input.size(), limit));
     stream.next_in = const_cast<Bytef*>(input.data());
     stream.avail_in = static_cast<uInt>(input.size());
     int status = Z_OK;

@@ -94,6 +94,24 @@ RC_GTEST_PROP(BinaryArray, ZlibArraysAsZlibDecodesThem, (const std::vector<int32
     }
 }
 
+// Regression: the one-call inflate took room for the announced length, so an array that
+// announced 2^48 values asked for petabytes (found by fuzz_binary_array).
+TEST(BinaryArray, HugeAnnouncedLengthIsNotAllocated) {
+    ArrayEncoding encoding;
+    encoding.zlib = true;
+    const std::vector<unsigned char> raw(64, 7);
+    std::vector<unsigned char> packed(compressBound(raw.size()));
+    uLongf size = packed.size();
+    ASSERT_EQ(compress2(packed.data(), &size, raw.data(), raw.size(), 6), Z_OK);
+    packed.resize(size);
+    try {
+        DecodeBinaryArray(EncodeBase64(packed), encoding, size_t{1} << 48);
+        ADD_FAILURE() << "no error";
+    } catch (const ArrayDecodeError& error) {
+        EXPECT_EQ(std::string(error.what()), "array holds 8 values, 281474976710656 announced");
+    }
+}
+
 TEST(BinaryArray, KnownLittleAndBigEndianArrays) {
     ArrayEncoding little;
     EXPECT_EQ(DecodeBinaryArray("AAAAAAAgWUAAAAAAAAhpQAAAAAAAwnJA", little, 3),
