@@ -39,6 +39,11 @@ struct PendingArray {
 
 std::string ArrayName(ArrayKind kind) { return kind == ArrayKind::kMz ? "m/z array" : "intensity array"; }
 
+/// What every message about a spectrum starts with; made only for a message.
+std::string SpectrumContext(const std::string& index_text, const std::string& id) {
+    return "spectrum index " + index_text + " (id '" + id + "'): ";
+}
+
 /// The spectrum being read and where inside it the parser is.
 struct SpectrumState {
     SourceSpectrum spectrum;
@@ -54,8 +59,6 @@ struct SpectrumState {
     int selected_ions_seen = 0;
     std::vector<PendingArray> arrays;  // in document order
 
-    /// What every message about the spectrum starts with.
-    std::string Context() const { return "spectrum index " + index_text + " (id '" + id + "'): "; }
     bool Has(ArrayKind kind) const {
         for (const PendingArray& array : arrays) {
             if (array.kind == kind) return true;
@@ -76,17 +79,20 @@ struct ArrayState {
 /// the parsing, on another thread when there is one.
 struct PendingSpectrum {
     SourceSpectrum spectrum;
-    std::string context;
+    std::string index_text;
+    std::string id;
     std::vector<PendingArray> arrays;
     bool ms2 = false;
     uint64_t end_line = 0;  // of its </spectrum>, which errors in its peaks name
 };
 
-std::vector<double> Decode(const std::string& path, const std::string& context, const PendingArray& array) {
+std::vector<double> Decode(const std::string& path, const std::string& index_text, const std::string& id,
+                           const PendingArray& array) {
     try {
         return DecodeBinaryArray(array.text, array.encoding, array.length);
     } catch (const ArrayDecodeError& error) {
-        throw FormatError::AtLine(path, array.line, context + ArrayName(array.kind) + ": " + error.what());
+        throw FormatError::AtLine(path, array.line,
+                                  SpectrumContext(index_text, id) + ArrayName(array.kind) + ": " + error.what());
     }
 }
 
@@ -95,11 +101,11 @@ SourceSpectrum Finish(const std::string& path, PendingSpectrum pending) {
     std::optional<std::vector<double>> mz;
     std::optional<std::vector<double>> intensity;
     for (const PendingArray& array : pending.arrays) {
-        (array.kind == ArrayKind::kMz ? mz : intensity) = Decode(path, pending.context, array);
+        (array.kind == ArrayKind::kMz ? mz : intensity) = Decode(path, pending.index_text, pending.id, array);
     }
     if (!pending.ms2) return std::move(pending.spectrum);
     const auto error = [&](const std::string& message) {
-        return FormatError::AtLine(path, pending.end_line, pending.context + message);
+        return FormatError::AtLine(path, pending.end_line, SpectrumContext(pending.index_text, pending.id) + message);
     };
     const size_t mz_count = mz ? mz->size() : 0;
     const size_t intensity_count = intensity ? intensity->size() : 0;
@@ -168,7 +174,9 @@ public:
                 Dispatch();
                 tasks_.Finish();
                 if (spectrum_) {
-                    for (const PendingArray& array : spectrum_->arrays) Decode(input_.path(), spectrum_->Context(), array);
+                    for (const PendingArray& array : spectrum_->arrays) {
+                        Decode(input_.path(), spectrum_->index_text, spectrum_->id, array);
+                    }
                 }
             }
             throw;
@@ -242,7 +250,7 @@ private:
     static constexpr size_t kBatchBytes = 1 << 20;
 
     FormatError SpectrumError(const std::string& message) const {
-        return parser_.ErrorHere(spectrum_->Context() + message);
+        return parser_.ErrorHere(SpectrumContext(spectrum_->index_text, spectrum_->id) + message);
     }
 
     size_t Count(std::string_view text, const std::string& what) const {
@@ -404,7 +412,8 @@ private:
             }
         }
         for (const PendingArray& array : state.arrays) batch_bytes_ += array.text.size();
-        batch_.push_back({std::move(state.spectrum), state.Context(), std::move(state.arrays), ms2, parser_.line()});
+        batch_.push_back({std::move(state.spectrum), std::move(state.index_text), std::move(state.id),
+                          std::move(state.arrays), ms2, parser_.line()});
         spectrum_.reset();
         if (emitter_.options().threads <= 1 || batch_bytes_ >= kBatchBytes) Dispatch();
     }
