@@ -45,8 +45,7 @@ XmlParser::XmlParser(ByteInput& input, XmlHandler& handler, std::string_view raw
     : input_(input),
       handler_(handler),
       parser_(XML_ParserCreate(nullptr)),
-      raw_element_(raw_text_element),
-      raw_open_tag_(raw_text_element.empty() ? std::string() : "<" + raw_element_ + ">") {
+      raw_open_tag_(raw_text_element.empty() ? std::string() : "<" + std::string(raw_text_element) + ">") {
     if (parser_ == nullptr) throw std::bad_alloc();
     XML_SetUserData(parser_, this);
     XML_SetElementHandler(parser_, &XmlParser::OnStart, &XmlParser::OnEnd);
@@ -76,7 +75,8 @@ void XmlParser::Guard(Call&& call) {
 
 void XmlParser::OnStart(void* self, const XML_Char* name, const XML_Char** attributes) {
     auto* parser = static_cast<XmlParser*>(self);
-    const bool raw = !parser->raw_element_.empty() && parser->raw_element_ == name;
+    const std::string_view tag = parser->raw_open_tag_;
+    const bool raw = !tag.empty() && tag.substr(1, tag.size() - 2) == name;
     parser->raw_start_at_ = raw ? XML_GetCurrentByteIndex(parser->parser_) : -1;
     parser->Guard([&] { parser->handler_.StartElement(LocalName(name), XmlAttributes(attributes)); });
 }

@@ -70,8 +70,7 @@ private:
     XmlHandler& handler_;
     XML_Parser parser_;
     std::exception_ptr failure_;
-    std::string raw_element_;   // its name, or empty
-    std::string raw_open_tag_;  // "<name>", or empty
+    std::string raw_open_tag_;  // "<name>" of the raw text element, or empty
     // Bytes fed to expat so far, and where in them the last event, a start of a raw text
     // element, began (-1 after any other event).
     int64_t fed_ = 0;
