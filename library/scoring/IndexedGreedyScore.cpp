@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -99,21 +100,30 @@ bool MatchIndexed(const IndexedPeakList& outer, const IndexedPeakList& inner, co
     } else {
         // Each inner peak looks up a = (b - offset) / scale within reach, line by line; the
         // pairs found are then decided in outer order.
-        const double* inner_mz = inner.mz().data();
         std::vector<Candidate>& candidates = scratch.candidates;
         candidates.clear();
         for (int w = 0; w < line_count; ++w) {
             const double offset = lines[w].offset;
             const double inverse = 1.0 / lines[w].scale;  // 1.0 or 0.5: exact
-            for (std::size_t l = 0; l < inner_count; ++l) {
-                const double from = inner_mz[l] - offset;
+            const auto look_up = [&](std::size_t l, bool screened) {
+                const double from = inner_peaks[l].mz - offset;
                 const double low = (from - reach) * inverse;
                 const double high = (from + reach) * inverse;
-                if (!finder.MayHold(low, high)) continue;
+                if (!screened && !finder.MayHold(low, high)) return;
                 for (std::size_t s = finder.FirstAtOrAbove(low); walk[s] <= high; ++s) {
                     candidates.emplace_back(order[s], static_cast<uint32_t>(l));
                 }
+            };
+            if constexpr (std::is_same_v<Finder, MzCellTable>) {
+                // Most windows hold no peak: the screen rules them out in one pass.
+                if (inverse == 1.0 && finder.Screens(reach, inner.smallest_mz(), b_largest, -offset)) {
+                    scratch.near.resize(inner_count);
+                    const std::size_t count = finder.Screen(inner_peaks, -offset, scratch.near.data());
+                    for (std::size_t c = 0; c < count; ++c) look_up(scratch.near[c], true);
+                    continue;
+                }
             }
+            for (std::size_t l = 0; l < inner_count; ++l) look_up(l, false);
         }
         std::sort(candidates.begin(), candidates.end());
         for (std::size_t c = 0; c < candidates.size();) {

@@ -18,6 +18,8 @@ public:
     std::vector<char> inner_taken;
     /// Pairs of outer and inner positions found by lookups into the outer list.
     std::vector<std::pair<uint32_t, uint32_t>> candidates;
+    /// Positions of the walked list whose windows a screen let through.
+    std::vector<uint32_t> near;
 };
 
 /// What `similarity.ComputeScore` returns for two lists that its sort leaves in the order

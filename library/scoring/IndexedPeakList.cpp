@@ -17,9 +17,7 @@ constexpr double kMostCells = 1 << 20;
 }  // namespace
 
 IndexedPeakList::IndexedPeakList(PeakList peaks) : peaks_(std::move(peaks)), squares_(greedy::SumOfSquares(peaks_)) {
-    mz_.reserve(peaks_.size());
     for (const Peak& peak : peaks_) {
-        mz_.push_back(peak.mz);
         if (std::isnan(peak.mz)) ordered_ = false;
         largest_abs_mz_ = std::max(largest_abs_mz_, std::fabs(peak.mz));
     }
@@ -63,8 +61,8 @@ std::size_t IndexedPeakList::SearchFirstAtOrAbove(double low) const {
 }
 
 void IndexedPeakList::Prefetch() const {
-    const auto* bytes = reinterpret_cast<const char*>(mz_.data());
-    const std::size_t size = mz_.size() * sizeof(double);
+    const auto* bytes = reinterpret_cast<const char*>(peaks_.data());
+    const std::size_t size = peaks_.size() * sizeof(Peak);
     for (std::size_t offset = 0; offset < size; offset += 64) __builtin_prefetch(bytes + offset);
 }
 
@@ -74,10 +72,8 @@ void IndexedPeakList::MoveInto(double offset, IndexedPeakList& moved) const {
     moved.ordered_ = ordered_;
     moved.smallest_mz_ = peaks_.empty() ? 0.0 : kInfinity;
     moved.largest_abs_mz_ = 0.0;
-    moved.mz_.clear();
     for (Peak& peak : moved.peaks_) {
         peak.mz += offset;
-        moved.mz_.push_back(peak.mz);
         moved.smallest_mz_ = std::min(moved.smallest_mz_, peak.mz);
         moved.largest_abs_mz_ = std::max(moved.largest_abs_mz_, std::fabs(peak.mz));
     }

@@ -23,8 +23,6 @@ public:
 
     /// The peaks, in the order given.
     const PeakList& peaks() const { return peaks_; }
-    /// Their m/z alone, in the same order: what a walk over the list reads.
-    const std::vector<double>& mz() const { return mz_; }
     /// Sum of intensity * intensity over peaks(), summed in list order.
     double squares() const { return squares_; }
     /// False when an m/z is NaN: such a list has no m/z order and is scored by walking it.
@@ -68,7 +66,7 @@ public:
         return s;
     }
 
-    /// Asks the processor to fetch the m/z of mz() into its caches ahead of use.
+    /// Asks the processor to fetch peaks() into its caches ahead of use.
     void Prefetch() const;
 
     /// Makes `moved` this list with `offset` added to every m/z, in the same order, with
@@ -83,7 +81,6 @@ private:
     static constexpr double kInfinity = std::numeric_limits<double>::infinity();
 
     PeakList peaks_;
-    std::vector<double> mz_;
     double squares_ = 0.0;
     bool ordered_ = true;
     double smallest_mz_ = 0.0;

@@ -1,5 +1,7 @@
 #include "speclink/library/scoring/MzCellTable.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 
 namespace speclink {
@@ -11,13 +13,18 @@ namespace {
 constexpr double kMostCells = 1 << 20;
 constexpr std::size_t kMostPeaks = UINT16_MAX;
 
+// Screens of more cells than this (a list spanning 32 768 m/z) are not built. Below
+// kScreenLargestMz every rounding in placing an m/z in its cell is far below a cell.
+constexpr std::size_t kScreenMostCells = 1 << 18;
+
 }  // namespace
 
-void MzCellTable::Build(const IndexedPeakList& list) {
+void MzCellTable::Build(const IndexedPeakList& list, double screen_reach) {
     list_ = &list;
     const std::span<const double> sorted = list.sorted_mz();
     sorted_ = sorted.data();
     first_.clear();
+    BuildScreen(sorted, screen_reach);
     if (sorted.empty() || sorted.size() >= kMostPeaks || !(sorted.back() - sorted.front() < kMostCells)) return;
     origin_ = sorted.front();
     const auto cells = static_cast<std::size_t>(sorted.back() - origin_) + 1;
@@ -29,6 +36,30 @@ void MzCellTable::Build(const IndexedPeakList& list) {
         for (; cell <= own; ++cell) first_[cell] = static_cast<uint16_t>(s);
     }
     for (; cell <= cells; ++cell) first_[cell] = static_cast<uint16_t>(sorted.size());
+}
+
+void MzCellTable::BuildScreen(std::span<const double> sorted, double reach) {
+    screen_reach_ = -1.0;
+    near_.clear();
+    if (sorted.empty() || !(reach > 0.0 && reach < 64.0)) return;
+    if (!(sorted.front() >= 0.0 && sorted.back() < kScreenLargestMz)) return;
+    // A peak within `reach` of a window's centre lies within ceil(8 * reach) cells of the
+    // centre's cell, and within one more of the cell that Screen (from whole cells) or
+    // MayHold (rounded) finds for the centre; one more again leaves room for the rounding
+    // of the window's own bounds.
+    const auto spread = static_cast<int64_t>(std::ceil(reach * kScreenCellsPerDa)) + 2;
+    const auto cell_of = [](double mz) { return static_cast<int64_t>(mz * kScreenCellsPerDa); };
+    screen_first_cell_ = cell_of(sorted.front()) - spread - 1;
+    const auto cells = static_cast<std::size_t>(cell_of(sorted.back()) + spread + 2 - screen_first_cell_);
+    if (cells > kScreenMostCells) return;
+    near_.assign(cells, 0);
+    for (const double mz : sorted) {
+        const auto first = static_cast<std::ptrdiff_t>(cell_of(mz) - spread - screen_first_cell_);
+        std::fill(near_.begin() + first, near_.begin() + first + 2 * spread + 1, uint8_t{1});
+    }
+    screen_reach_ = reach;
+    screen_origin_ = static_cast<double>(screen_first_cell_);
+    screen_limit_ = static_cast<double>(cells - 1);
 }
 
 }  // namespace speclink

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -13,17 +14,59 @@ namespace speclink {
 /// cell of m/z above its smallest m/z: the peaks near an m/z in constant time. Worth
 /// building for a list that many others are scored against (the engines' first list), not
 /// for one pair.
+///
+/// With a screen reach, the table also marks the eighths of a dalton that lie near a peak,
+/// so that a lookup window no wider than that reach to each side of its centre, and
+/// holding no peak, is ruled out by one look at a byte. Most windows of a pair hold none.
 class MzCellTable {
 public:
-    /// Builds the table of `list`, which must be indexed and outlive the table's use.
+    /// The screen serves m/z from 0 to this.
+    static constexpr double kScreenLargestMz = 1 << 20;
+
+    /// Builds the table of `list`, which must be indexed and outlive the table's use, and
+    /// the screen for windows of up to `screen_reach` to each side (none for 0 or less).
     /// Reuses the storage of an earlier table.
-    void Build(const IndexedPeakList& list);
+    void Build(const IndexedPeakList& list, double screen_reach = 0.0);
 
     /// The list the table was built for.
     const IndexedPeakList* list() const { return list_; }
 
-    /// Nothing to rule out ahead of FirstAtOrAbove, which is as quick.
-    bool MayHold(double /*low*/, double /*high*/) const { return true; }
+    /// False only when no peak has an m/z from `low` to `high` (low <= high). True may
+    /// also mean that the screen cannot tell, or that there is no screen.
+    bool MayHold(double low, double high) const {
+        if (!(high - low <= 2.0 * screen_reach_)) return true;
+        double x = (low + high) * (0.5 * kScreenCellsPerDa) - screen_origin_;
+        x = x > 0.0 ? x : 0.0;
+        x = x < screen_limit_ ? x : screen_limit_;
+        return near_[static_cast<std::size_t>(static_cast<int64_t>(x))] != 0;
+    }
+
+    /// Whether Screen serves windows of up to `reach` to each side of the m/z of a list
+    /// from `smallest` to `largest`, each plus `add`.
+    bool Screens(double reach, double smallest, double largest, double add) const {
+        return reach <= screen_reach_ && smallest >= 0.0 && largest < kScreenLargestMz &&
+               std::fabs(add) < kScreenLargestMz;
+    }
+
+    /// Writes to `near` (room for peaks.size()) the positions l, ascending, at which a
+    /// window of up to the screen reach to each side of peaks[l].mz + add may hold a peak,
+    /// and returns how many it wrote; no other window holds one. Only where Screens says so.
+    ///
+    /// Whole cells stand for the m/z: floor(8 * (m + add)) is floor(8 * m) + floor(8 * add)
+    /// or one more, which the marks allow for. No branch depends on the m/z.
+    std::size_t Screen(std::span<const Peak> peaks, double add, uint32_t* near) const {
+        const int64_t base = static_cast<int64_t>(std::floor(add * kScreenCellsPerDa)) - screen_first_cell_;
+        const auto cells = static_cast<uint64_t>(near_.size());
+        const uint8_t* marks = near_.data();
+        std::size_t count = 0;
+        for (std::size_t l = 0; l < peaks.size(); ++l) {
+            // m/z from 0 on: truncation is the floor.
+            const auto cell = static_cast<uint64_t>(static_cast<int64_t>(peaks[l].mz * kScreenCellsPerDa) + base);
+            near[count] = static_cast<uint32_t>(l);
+            count += marks[cell < cells ? cell : 0];
+        }
+        return count;
+    }
 
     /// list()->FirstAtOrAbove(low): the position of the first m/z not below `low`.
     std::size_t FirstAtOrAbove(double low) const {
@@ -40,11 +83,25 @@ public:
     }
 
 private:
+    static constexpr double kScreenCellsPerDa = 8.0;
+
+    void BuildScreen(std::span<const double> sorted, double reach);
+
     const IndexedPeakList* list_ = nullptr;
     const double* sorted_ = nullptr;  // the list's sorted_mz(), +infinity after the last
     double origin_ = 0.0;
     double cell_limit_ = 0.0;      // the number of cells, as a double
     std::vector<uint16_t> first_;  // per cell, and one more: the size of the list
+
+    // near_[c] is 1 when the peak of some whole cell floor(8 * m/z) lies within a few
+    // cells of whole cell screen_first_cell_ + c: enough for any window of the screen
+    // reach, for rounding, and for the cells of Screen. The first and the last entry are
+    // 0, so that cells beyond either end may be looked up there.
+    double screen_reach_ = -1.0;
+    int64_t screen_first_cell_ = 0;
+    double screen_origin_ = 0.0;  // screen_first_cell_, as a double
+    double screen_limit_ = 0.0;   // the last entry, as a double
+    std::vector<uint8_t> near_;
 };
 
 }  // namespace speclink

@@ -13,6 +13,16 @@ namespace {
 // Pairs a first list serves before its cell table is built.
 constexpr int kUsesBeforeTable = 8;
 
+// How far to each side of its centre a lookup window into `first` reaches, at most, for
+// the table's screen to serve it: the fragment tolerance in m/z (in ppm, relative to a
+// second list up to twice as heavy as the first) and the lookups' own slack. Wider
+// windows are simply not screened.
+double ScreenReach(const CSimilarity& similarity, const IndexedPeakList& first) {
+    const double t = similarity.fragment_ion_tol;
+    const bool in_mz = similarity.similar_method == SIMILAR_BONANZA || similarity.fragment_ion_tol_type == TOLERANCE_DA;
+    return (in_mz ? t : t * 1e-6 * 2.0 * first.largest_abs_mz()) + 0.01;
+}
+
 }  // namespace
 
 void PreparedPairScorer::WorkingList::Sort() {
@@ -56,7 +66,7 @@ double PreparedPairScorer::ComputeScore(double shift) {
 const MzCellTable* PreparedPairScorer::FirstTable() {
     if (!first_table_built_) {
         if (++first_uses_ < kUsesBeforeTable) return nullptr;
-        first_table_.Build(first_.ranked());
+        first_table_.Build(first_.ranked(), ScreenReach(similarity_, first_.ranked()));
         first_table_built_ = true;
     }
     return &first_table_;

@@ -42,8 +42,10 @@ void ExpectSameScore(const CSimilarity& scorer, const PeakList& first_in, const 
     const double score = IndexedGreedyScore(scorer, first_list, second_list, shift, scratch);
     RC_ASSERT(std::bit_cast<uint64_t>(score) == std::bit_cast<uint64_t>(expected));
     if (first_list.indexed()) {
+        // Without a screen, and with one narrower than, about as wide as, or wider than
+        // the lookups' windows.
         MzCellTable table;
-        table.Build(first_list);
+        table.Build(first_list, *rc::gen::element(0.0, 0.2, scorer.fragment_ion_tol + 0.01, 3.0));
         const double with_table = IndexedGreedyScore(scorer, first_list, second_list, shift, scratch, &table);
         RC_ASSERT(std::bit_cast<uint64_t>(with_table) == std::bit_cast<uint64_t>(expected));
     }
@@ -201,6 +203,43 @@ RC_GTEST_PROP(IndexedPeakList, CellsNeverMissAPeak, ()) {
     std::size_t found = 0;
     for (std::size_t s = list.FirstAtOrAbove(low); list.sorted_mz().data()[s] <= high; ++s) ++found;
     RC_ASSERT(found == static_cast<std::size_t>(std::count_if(peaks.begin(), peaks.end(), inside)));
+}
+
+// The screen of a cell table may let a window through that holds nothing, but never rules
+// out one that holds a peak, over lists spread like real spectra (100 to 2 000 m/z) and
+// windows of any reach up to the screen's, about m/z on either side of every cell edge.
+RC_GTEST_PROP(MzCellTable, ScreenNeverMissesAPeak, ()) {
+    const auto spread_peak = rc::gen::apply([](int mz, int fraction) { return Peak{mz / 8.0 + fraction * 1e-9, 1.0}; },
+                                            rc::gen::inRange(800, 16000), rc::gen::inRange(-3, 4));
+    const auto peaks = *rc::gen::container<PeakList>(*rc::gen::inRange<std::size_t>(1, 60), spread_peak);
+    const IndexedPeakList list(peaks);
+    const double screen_reach = *rc::gen::element(0.05, 0.125, 0.25, 0.5 + 1e-9, 0.51, 1.0, 2.0);
+    MzCellTable table;
+    table.Build(list, screen_reach);
+    const double reach = screen_reach * *rc::gen::element(1.0, 1.0 - 1e-12, 0.5, 0.0);
+    const double add = *rc::gen::element(0.0, 18.0106, 79.966331, -42.0, 0.125, 199.9999999);
+    const auto held = [&](double centre) {
+        return std::any_of(peaks.begin(), peaks.end(), [&](const Peak& p) {
+            return centre - reach <= p.mz && p.mz <= centre + reach;
+        });
+    };
+    // Walked m/z near the list's own, so that most windows hold a peak or just miss one.
+    PeakList walked;
+    for (const Peak& peak : peaks) {
+        walked.push_back({std::max(0.0, peak.mz - add + *rc::gen::element(0.0, reach, -reach, 0.0625, 1.0)), 1.0});
+    }
+    walked.push_back({0.0, 1.0});
+    walked.push_back({*rc::gen::inRange(0, 3000) + 0.5, 1.0});
+    RC_ASSERT(table.Screens(reach, 0.0, 3000.0, add));
+    std::vector<uint32_t> near(walked.size());
+    near.resize(table.Screen(walked, add, near.data()));
+    for (std::size_t l = 0; l < walked.size(); ++l) {
+        const double centre = walked[l].mz + add;
+        if (!held(centre)) continue;
+        RC_ASSERT(std::binary_search(near.begin(), near.end(), static_cast<uint32_t>(l)));
+        RC_ASSERT(table.MayHold(centre - reach, centre + reach));
+    }
+    RC_ASSERT(std::is_sorted(near.begin(), near.end()));
 }
 
 RC_GTEST_PROP(IndexedPeakList, MovedListIsTheListOfMovedPeaks, ()) {
