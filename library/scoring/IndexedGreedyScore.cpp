@@ -38,8 +38,9 @@ using Candidate = std::pair<uint32_t, uint32_t>;
 // through the outer m/z. The peaks of the walked list look up their possible partners in
 // the indexed list through `finder` (the list itself, or its cell table), which rules out
 // most lines at a glance; only the pairs so found are tested, in the plain order: by outer
-// position, and for each outer peak the first free inner peak wins. Returns false, having matched nothing, when the lists cannot be
-// bounded so (NaN or huge m/z, shift or tolerance; a ppm reference of 0 or below).
+// position, and for each outer peak the first free inner peak wins. Returns false, having
+// matched nothing, when the lists cannot be bounded so (NaN or huge m/z, shift or
+// tolerance; a ppm reference of 0 or below).
 template <Lookup kLookup, typename Finder, typename Test>
 bool MatchIndexed(const IndexedPeakList& outer, const IndexedPeakList& inner, const Finder& finder, const Test& test,
                   GreedyScratch& scratch, double& products) {
@@ -102,28 +103,53 @@ bool MatchIndexed(const IndexedPeakList& outer, const IndexedPeakList& inner, co
         // pairs found are then decided in outer order.
         std::vector<Candidate>& candidates = scratch.candidates;
         candidates.clear();
-        for (int w = 0; w < line_count; ++w) {
-            const double offset = lines[w].offset;
-            const double inverse = 1.0 / lines[w].scale;  // 1.0 or 0.5: exact
-            const auto look_up = [&](std::size_t l, bool screened) {
-                const double from = inner_peaks[l].mz - offset;
-                const double low = (from - reach) * inverse;
-                const double high = (from + reach) * inverse;
-                if (!screened && !finder.MayHold(low, high)) return;
-                for (std::size_t s = finder.FirstAtOrAbove(low); walk[s] <= high; ++s) {
-                    candidates.emplace_back(order[s], static_cast<uint32_t>(l));
-                }
-            };
-            if constexpr (std::is_same_v<Finder, MzCellTable>) {
-                // Most windows hold no peak: the screen rules them out in one pass.
-                if (inverse == 1.0 && finder.Screens(reach, inner.smallest_mz(), b_largest, -offset)) {
-                    scratch.near.resize(inner_count);
-                    const std::size_t count = finder.Screen(inner_peaks, -offset, scratch.near.data());
-                    for (std::size_t c = 0; c < count; ++c) look_up(scratch.near[c], true);
-                    continue;
-                }
+        const auto look_up = [&](const greedy::MzLine& line, std::size_t l, bool screened) {
+            const double from = inner_peaks[l].mz - line.offset;
+            const double inverse = 1.0 / line.scale;  // 1.0 or 0.5: exact
+            const double low = (from - reach) * inverse;
+            const double high = (from + reach) * inverse;
+            if (!screened && !finder.MayHold(low, high)) return;
+            for (std::size_t s = finder.FirstAtOrAbove(low); walk[s] <= high; ++s) {
+                candidates.emplace_back(order[s], static_cast<uint32_t>(l));
             }
-            for (std::size_t l = 0; l < inner_count; ++l) look_up(l, false);
+        };
+        // Lines screened in one pass (most windows hold no peak), and the lines left.
+        int screened[2];
+        int screened_count = 0;
+        int rest[greedy::kMaxLines];
+        int rest_count = 0;
+        for (int w = 0; w < line_count; ++w) {
+            bool screens = false;
+            if constexpr (std::is_same_v<Finder, MzCellTable>) {
+                screens = lines[w].scale == 1.0 && screened_count < 2 &&
+                          finder.Screens(reach, inner.smallest_mz(), b_largest, -lines[w].offset);
+            }
+            if (screens) {
+                screened[screened_count++] = w;
+            } else {
+                rest[rest_count++] = w;
+            }
+        }
+        if constexpr (std::is_same_v<Finder, MzCellTable>) {
+            scratch.near.resize(2 * inner_count);
+            uint32_t* near[2] = {scratch.near.data(), scratch.near.data() + inner_count};
+            const auto look_up_near = [&](int w, uint32_t* positions, std::size_t count) {
+                for (std::size_t c = 0; c < count; ++c) look_up(lines[w], positions[c], true);
+            };
+            if (screened_count == 2) {
+                const double add0 = -lines[screened[0]].offset;
+                const double add1 = -lines[screened[1]].offset;
+                const auto counts = finder.template Screen<2>(inner_peaks, {add0, add1}, {near[0], near[1]});
+                look_up_near(screened[0], near[0], counts[0]);
+                look_up_near(screened[1], near[1], counts[1]);
+            } else if (screened_count == 1) {
+                const double add = -lines[screened[0]].offset;
+                const auto counts = finder.template Screen<1>(inner_peaks, {add}, {near[0]});
+                look_up_near(screened[0], near[0], counts[0]);
+            }
+        }
+        for (int r = 0; r < rest_count; ++r) {
+            for (std::size_t l = 0; l < inner_count; ++l) look_up(lines[rest[r]], l, false);
         }
         std::sort(candidates.begin(), candidates.end());
         for (std::size_t c = 0; c < candidates.size();) {

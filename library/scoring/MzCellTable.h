@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -48,24 +49,33 @@ public:
                std::fabs(add) < kScreenLargestMz;
     }
 
-    /// Writes to `near` (room for peaks.size()) the positions l, ascending, at which a
-    /// window of up to the screen reach to each side of peaks[l].mz + add may hold a peak,
-    /// and returns how many it wrote; no other window holds one. Only where Screens says so.
+    /// For each of the `adds`, writes to its `near` (room for peaks.size()) the positions l,
+    /// ascending, at which a window of up to the screen reach to each side of
+    /// peaks[l].mz + add may hold a peak, and gives how many it wrote; no other window
+    /// holds one. Only where Screens says so. The adds share one pass over the peaks.
     ///
     /// Whole cells stand for the m/z: floor(8 * (m + add)) is floor(8 * m) + floor(8 * add)
     /// or one more, which the marks allow for. No branch depends on the m/z.
-    std::size_t Screen(std::span<const Peak> peaks, double add, uint32_t* near) const {
-        const int64_t base = static_cast<int64_t>(std::floor(add * kScreenCellsPerDa)) - screen_first_cell_;
+    template <std::size_t kAdds>
+    std::array<std::size_t, kAdds> Screen(std::span<const Peak> peaks, const std::array<double, kAdds>& adds,
+                                          const std::array<uint32_t*, kAdds>& near) const {
+        std::array<int64_t, kAdds> bases;
+        for (std::size_t a = 0; a < kAdds; ++a) {
+            bases[a] = static_cast<int64_t>(std::floor(adds[a] * kScreenCellsPerDa)) - screen_first_cell_;
+        }
         const auto cells = static_cast<uint64_t>(near_.size());
         const uint8_t* marks = near_.data();
-        std::size_t count = 0;
+        std::array<std::size_t, kAdds> counts{};
         for (std::size_t l = 0; l < peaks.size(); ++l) {
             // m/z from 0 on: truncation is the floor.
-            const auto cell = static_cast<uint64_t>(static_cast<int64_t>(peaks[l].mz * kScreenCellsPerDa) + base);
-            near[count] = static_cast<uint32_t>(l);
-            count += marks[cell < cells ? cell : 0];
+            const auto own = static_cast<int64_t>(peaks[l].mz * kScreenCellsPerDa);
+            for (std::size_t a = 0; a < kAdds; ++a) {
+                const auto cell = static_cast<uint64_t>(own + bases[a]);
+                near[a][counts[a]] = static_cast<uint32_t>(l);
+                counts[a] += marks[cell < cells ? cell : 0];
+            }
         }
-        return count;
+        return counts;
     }
 
     /// list()->FirstAtOrAbove(low): the position of the first m/z not below `low`.

@@ -231,8 +231,13 @@ RC_GTEST_PROP(MzCellTable, ScreenNeverMissesAPeak, ()) {
     walked.push_back({0.0, 1.0});
     walked.push_back({*rc::gen::inRange(0, 3000) + 0.5, 1.0});
     RC_ASSERT(table.Screens(reach, 0.0, 3000.0, add));
+    // Screened alone, and beside another add in the same pass.
     std::vector<uint32_t> near(walked.size());
-    near.resize(table.Screen(walked, add, near.data()));
+    std::vector<uint32_t> beside(walked.size());
+    std::vector<uint32_t> near_too(walked.size());
+    near.resize(table.Screen<1>(walked, {add}, {near.data()})[0]);
+    near_too.resize(table.Screen<2>(walked, {-add, add}, {beside.data(), near_too.data()})[1]);
+    RC_ASSERT(near_too == near);
     for (std::size_t l = 0; l < walked.size(); ++l) {
         const double centre = walked[l].mz + add;
         if (!held(centre)) continue;
