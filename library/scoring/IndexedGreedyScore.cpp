@@ -133,8 +133,25 @@ bool MatchIndexed(const IndexedPeakList& outer, const IndexedPeakList& inner, co
         if constexpr (std::is_same_v<Finder, MzCellTable>) {
             scratch.near.resize(2 * inner_count);
             uint32_t* near[2] = {scratch.near.data(), scratch.near.data() + inner_count};
-            const auto look_up_near = [&](int w, uint32_t* positions, std::size_t count) {
-                for (std::size_t c = 0; c < count; ++c) look_up(lines[w], positions[c], true);
+            // Each window let through is checked against the few peaks the screen weighed
+            // for it, which hold every peak in the window, in m/z order.
+            const auto look_up_near = [&](int w, const uint32_t* positions, std::size_t count) {
+                const greedy::MzLine& line = lines[w];
+                const int64_t base = finder.ScreenBase(-line.offset);
+                for (std::size_t c = 0; c < count; ++c) {
+                    const uint32_t l = positions[c];
+                    const MzCellTable::Near near = finder.NearPeaks(inner_peaks[l].mz, base);
+                    if (near.count == MzCellTable::kCrowded) {
+                        look_up(line, l, true);
+                        continue;
+                    }
+                    const double from = inner_peaks[l].mz - line.offset;
+                    const double low = from - reach;
+                    const double high = from + reach;
+                    for (std::size_t s = near.first; s < near.first + near.count; ++s) {
+                        if (low <= walk[s] && walk[s] <= high) candidates.emplace_back(order[s], l);
+                    }
+                }
             };
             if (screened_count == 2) {
                 const double add0 = -lines[screened[0]].offset;

@@ -41,7 +41,7 @@ void MzCellTable::Build(const IndexedPeakList& list, double screen_reach) {
 void MzCellTable::BuildScreen(std::span<const double> sorted, double reach) {
     screen_reach_ = -1.0;
     near_.clear();
-    if (sorted.empty() || !(reach > 0.0 && reach < 64.0)) return;
+    if (sorted.empty() || sorted.size() >= kMostPeaks || !(reach > 0.0 && reach < 64.0)) return;
     if (!(sorted.front() >= 0.0 && sorted.back() < kScreenLargestMz)) return;
     // A peak within `reach` of a window's centre lies within ceil(8 * reach) cells of the
     // centre's cell, and within one more of the cell that Screen (from whole cells) or
@@ -53,9 +53,15 @@ void MzCellTable::BuildScreen(std::span<const double> sorted, double reach) {
     const auto cells = static_cast<std::size_t>(cell_of(sorted.back()) + spread + 2 - screen_first_cell_);
     if (cells > kScreenMostCells) return;
     near_.assign(cells, 0);
-    for (const double mz : sorted) {
-        const auto first = static_cast<std::ptrdiff_t>(cell_of(mz) - spread - screen_first_cell_);
-        std::fill(near_.begin() + first, near_.begin() + first + 2 * spread + 1, uint8_t{1});
+    near_peaks_.assign(cells, NearEntry{});
+    for (std::size_t s = 0; s < sorted.size(); ++s) {
+        const auto first = static_cast<std::size_t>(cell_of(sorted[s]) - spread - screen_first_cell_);
+        for (std::size_t c = first; c <= first + 2 * static_cast<std::size_t>(spread); ++c) {
+            NearEntry& entry = near_peaks_[c];
+            if (entry.count == 0) entry.first = static_cast<uint16_t>(s);
+            if (entry.count < kCrowded) ++entry.count;
+            near_[c] = 1;
+        }
     }
     screen_reach_ = reach;
     screen_origin_ = static_cast<double>(screen_first_cell_);

@@ -60,9 +60,7 @@ public:
     std::array<std::size_t, kAdds> Screen(std::span<const Peak> peaks, const std::array<double, kAdds>& adds,
                                           const std::array<uint32_t*, kAdds>& near) const {
         std::array<int64_t, kAdds> bases;
-        for (std::size_t a = 0; a < kAdds; ++a) {
-            bases[a] = static_cast<int64_t>(std::floor(adds[a] * kScreenCellsPerDa)) - screen_first_cell_;
-        }
+        for (std::size_t a = 0; a < kAdds; ++a) bases[a] = ScreenBase(adds[a]);
         const auto cells = static_cast<uint64_t>(near_.size());
         const uint8_t* marks = near_.data();
         std::array<std::size_t, kAdds> counts{};
@@ -76,6 +74,25 @@ public:
             }
         }
         return counts;
+    }
+
+    /// Where the screen looks for m/z plus `add`, in whole cells: what NearPeaks takes.
+    int64_t ScreenBase(double add) const {
+        return static_cast<int64_t>(std::floor(add * kScreenCellsPerDa)) - screen_first_cell_;
+    }
+
+    /// The peaks Screen weighed for the window about `mz` plus the add of `base`
+    /// (ScreenBase): positions `first` to `first + count` of sorted_mz() hold every peak
+    /// within the screen reach of it. A count of kCrowded may fall short: walk the list.
+    struct Near {
+        std::size_t first;
+        std::size_t count;
+    };
+    static constexpr std::size_t kCrowded = UINT8_MAX;
+    Near NearPeaks(double mz, int64_t base) const {
+        const auto cell = static_cast<uint64_t>(static_cast<int64_t>(mz * kScreenCellsPerDa) + base);
+        const NearEntry& entry = near_peaks_[cell < near_peaks_.size() ? cell : 0];
+        return {entry.first, entry.count};
     }
 
     /// list()->FirstAtOrAbove(low): the position of the first m/z not below `low`.
@@ -105,13 +122,20 @@ private:
 
     // near_[c] is 1 when the peak of some whole cell floor(8 * m/z) lies within a few
     // cells of whole cell screen_first_cell_ + c: enough for any window of the screen
-    // reach, for rounding, and for the cells of Screen. The first and the last entry are
-    // 0, so that cells beyond either end may be looked up there.
+    // reach, for rounding, and for the cells of Screen. near_peaks_[c] gives the first of
+    // these peaks in sorted_mz() and how many there are (up to kCrowded), apart from the
+    // marks that the screen's pass reads. The first and the last entry are 0, so that
+    // cells beyond either end may be looked up there.
+    struct NearEntry {
+        uint16_t first = 0;
+        uint8_t count = 0;
+    };
     double screen_reach_ = -1.0;
     int64_t screen_first_cell_ = 0;
     double screen_origin_ = 0.0;  // screen_first_cell_, as a double
     double screen_limit_ = 0.0;   // the last entry, as a double
     std::vector<uint8_t> near_;
+    std::vector<NearEntry> near_peaks_;
 };
 
 }  // namespace speclink

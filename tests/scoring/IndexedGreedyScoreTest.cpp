@@ -119,6 +119,19 @@ RC_GTEST_PROP(IndexedGreedyScore, SameAsComputeScoreOnRelatedLists, ()) {
     }
 }
 
+// More peaks near one m/z than a screen cell counts: those windows walk the list instead.
+RC_GTEST_PROP(IndexedGreedyScore, SameAsComputeScoreWithCrowdedCells, ()) {
+    PeakList crowded = *test::FinePeakList(20);
+    const int count = *rc::gen::inRange(250, 320);
+    for (int k = 0; k < count; ++k) crowded.push_back({110.0 + k * 0.004, 1.0 + k % 7});
+    const PeakList other = *test::FinePeakList(40);
+    const double shift = *rc::gen::element(0.0, 18.0, 3.25);
+    for (const int32_t method : {2, 6}) {
+        const CSimilarity scorer(static_cast<Similar_Method>(method), 0.5, TOLERANCE_DA);
+        ExpectSameScore(scorer, InMzOrder(crowded), InMzOrder(other), shift);
+    }
+}
+
 // Zero, negative, infinite and NaN m/z, huge and NaN shifts and tolerances: the lookup must
 // step aside (or bound them correctly) and give ComputeScore's result all the same.
 RC_GTEST_PROP(IndexedGreedyScore, SameAsComputeScoreOnOddValues, ()) {
@@ -238,11 +251,20 @@ RC_GTEST_PROP(MzCellTable, ScreenNeverMissesAPeak, ()) {
     near.resize(table.Screen<1>(walked, {add}, {near.data()})[0]);
     near_too.resize(table.Screen<2>(walked, {-add, add}, {beside.data(), near_too.data()})[1]);
     RC_ASSERT(near_too == near);
+    // And the peaks it weighed for a window hold every peak in it.
+    const int64_t base = table.ScreenBase(add);
+    const std::span<const double> sorted = list.sorted_mz();
     for (std::size_t l = 0; l < walked.size(); ++l) {
         const double centre = walked[l].mz + add;
         if (!held(centre)) continue;
         RC_ASSERT(std::binary_search(near.begin(), near.end(), static_cast<uint32_t>(l)));
         RC_ASSERT(table.MayHold(centre - reach, centre + reach));
+        const MzCellTable::Near weighed = table.NearPeaks(walked[l].mz, base);
+        if (weighed.count == MzCellTable::kCrowded) continue;
+        for (std::size_t s = 0; s < sorted.size(); ++s) {
+            if (sorted[s] < centre - reach || sorted[s] > centre + reach) continue;
+            RC_ASSERT(weighed.first <= s && s < weighed.first + weighed.count);
+        }
     }
     RC_ASSERT(std::is_sorted(near.begin(), near.end()));
 }
