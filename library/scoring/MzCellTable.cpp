@@ -1,6 +1,5 @@
 #include "speclink/library/scoring/MzCellTable.h"
 
-#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
