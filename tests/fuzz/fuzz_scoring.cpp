@@ -1,9 +1,12 @@
 // Fuzz target: peak selection and similarity scoring of arbitrary peak lists. The bytes are
 // decoded into the selection method and counts, the scoring method (0 to 7 and beyond), the
-// tolerance and its unit, the shift and two peak lists.
+// tolerance and its unit, the shift, two peak lists and the reach of a cell table's screen.
+// The greedy scores must come out bit for bit the same by the m/z lookups of the engines,
+// through a cell table with that screen, as by the plain scan.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -13,6 +16,9 @@
 #include "speclink/tests/fuzz/FuzzSupport.h"
 #include "speclink/library/params/Para.h"
 #include "speclink/library/peaks/PeakSelect.h"
+#include "speclink/library/scoring/IndexedGreedyScore.h"
+#include "speclink/library/scoring/IndexedPeakList.h"
+#include "speclink/library/scoring/MzCellTable.h"
 #include "speclink/library/scoring/Similarity.h"
 
 namespace {
@@ -81,6 +87,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const auto unit = static_cast<speclink::Tolerance_Type>(in.ConsumeIntegralInRange<int>(-1, 2));
     const double shift = in.ConsumeBool() ? in.ConsumeFloatingPointInRange<double>(-250.0, 250.0)
                                           : ConsumeValue(in, 1000.0, false);
+    const double screen_reach = in.ConsumeBool() ? tolerance + 0.01 : ConsumeValue(in, 3.0, true);
     const bool any_values = in.ConsumeIntegralInRange<int>(0, 7) == 0;
     PeakList first = ConsumePeaks(in, any_values);
     PeakList second = ConsumePeaks(in, any_values);
@@ -104,6 +111,30 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (method < 0 || method > 6) {
         Require(score == 0.0 && Identical(first, first_selected) && Identical(second, second_selected),
                 "a method without a scoring operation scored or touched the lists");
+    }
+    // The greedy scores by lookups: the lists as the scan's sorts left them, the first
+    // list's cell table with a screen.
+    const bool greedy = method == speclink::SIMILAR_DOT_PRODUCT || method == speclink::SIMILAR_DOT_PRODUCT_MOD ||
+                        method == speclink::SIMILAR_DOT_PRODUCT_HALF || method == speclink::SIMILAR_DOT_PRODUCT_X ||
+                        method == speclink::SIMILAR_BONANZA;
+    if (greedy) {
+        const speclink::CSimilarity scorer(method, tolerance, unit);
+        PeakList first_scanned = first_selected;
+        PeakList second_scanned = second_selected;
+        const double scanned = scorer.ComputeScore(first_scanned, second_scanned, shift);
+        const speclink::IndexedPeakList first_list(first_scanned);
+        const speclink::IndexedPeakList second_list(second_scanned);
+        speclink::GreedyScratch scratch;
+        speclink::MzCellTable table;
+        const speclink::MzCellTable* table_given = nullptr;
+        if (first_list.indexed()) {
+            table.Build(first_list, screen_reach);
+            table_given = &table;
+        }
+        const double looked_up =
+            speclink::IndexedGreedyScore(scorer, first_list, second_list, shift, scratch, table_given);
+        Require(std::bit_cast<uint64_t>(looked_up) == std::bit_cast<uint64_t>(scanned),
+                "the lookups scored otherwise than the scan");
     }
     // Non-negative, moderate intensities give a score between 0 and 1; "Peak Count" counts a
     // matched peak of intensity 0.0 again in its shifted walk, so it may reach 2.
