@@ -207,6 +207,11 @@ bool Match(const IndexedPeakList& outer, const IndexedPeakList& inner, bool oute
 
 }  // namespace
 
+bool PassesOverSecondList(Similar_Method method) {
+    return method == SIMILAR_DOT_PRODUCT_MOD || method == SIMILAR_DOT_PRODUCT_HALF || method == SIMILAR_DOT_PRODUCT_X ||
+           method == SIMILAR_BONANZA;
+}
+
 double IndexedGreedyScore(const CSimilarity& similarity, const IndexedPeakList& first, const IndexedPeakList& second,
                           double shift, GreedyScratch& scratch, const MzCellTable* first_table) {
     const Similar_Method method = similarity.similar_method;

@@ -1,5 +1,6 @@
 #include "speclink/library/scoring/MzCellTable.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
@@ -23,7 +24,7 @@ void MzCellTable::Build(const IndexedPeakList& list, double screen_reach) {
     const std::span<const double> sorted = list.sorted_mz();
     sorted_ = sorted.data();
     first_.clear();
-    BuildScreen(sorted, screen_reach);
+    BuildScreen(screen_reach);
     if (sorted.empty() || sorted.size() >= kMostPeaks || !(sorted.back() - sorted.front() < kMostCells)) return;
     origin_ = sorted.front();
     const auto cells = static_cast<std::size_t>(sorted.back() - origin_) + 1;
@@ -37,25 +38,37 @@ void MzCellTable::Build(const IndexedPeakList& list, double screen_reach) {
     for (; cell <= cells; ++cell) first_[cell] = static_cast<uint16_t>(sorted.size());
 }
 
-void MzCellTable::BuildScreen(std::span<const double> sorted, double reach) {
+void MzCellTable::BuildScreen(double reach) {
+    // Only what the last screen marked is cleared: a screen costs a few marks per peak
+    // to build, not a pass over all its cells.
+    for (const std::size_t first : marked_) {
+        std::fill_n(near_.begin() + static_cast<std::ptrdiff_t>(first), marked_width_, uint8_t{0});
+        std::fill_n(near_peaks_.begin() + static_cast<std::ptrdiff_t>(first), marked_width_, NearEntry{});
+    }
+    marked_.clear();
     screen_reach_ = -1.0;
-    near_.clear();
+    screen_cells_ = 0;
+    const std::span<const double> sorted = list_->sorted_mz();
     if (sorted.empty() || sorted.size() >= kMostPeaks || !(reach > 0.0 && reach < 64.0)) return;
     if (!(sorted.front() >= 0.0 && sorted.back() < kScreenLargestMz)) return;
     // A peak within `reach` of a window's centre lies within ceil(8 * reach) cells of the
-    // centre's cell, and within one more of the cell that Screen (from whole cells) or
-    // MayHold (rounded) finds for the centre; one more again leaves room for the rounding
-    // of the window's own bounds.
-    const auto spread = static_cast<int64_t>(std::ceil(reach * kScreenCellsPerDa)) + 2;
+    // centre's cell, and within one more of the cell that Screen finds for the centre from
+    // whole cells; one more again leaves room for the rounding of the window's bounds.
+    const auto spread = static_cast<std::size_t>(std::ceil(reach * kScreenCellsPerDa)) + 2;
     const auto cell_of = [](double mz) { return static_cast<int64_t>(mz * kScreenCellsPerDa); };
-    screen_first_cell_ = cell_of(sorted.front()) - spread - 1;
-    const auto cells = static_cast<std::size_t>(cell_of(sorted.back()) + spread + 2 - screen_first_cell_);
+    screen_first_cell_ = cell_of(sorted.front()) - static_cast<int64_t>(spread) - 1;
+    const auto cells =
+        static_cast<std::size_t>(cell_of(sorted.back()) + static_cast<int64_t>(spread) + 2 - screen_first_cell_);
     if (cells > kScreenMostCells) return;
-    near_.assign(cells, 0);
-    near_peaks_.assign(cells, NearEntry{});
+    if (near_.size() < cells) {
+        near_.resize(cells, 0);
+        near_peaks_.resize(cells);
+    }
+    marked_width_ = 2 * spread + 1;
     for (std::size_t s = 0; s < sorted.size(); ++s) {
-        const auto first = static_cast<std::size_t>(cell_of(sorted[s]) - spread - screen_first_cell_);
-        for (std::size_t c = first; c <= first + 2 * static_cast<std::size_t>(spread); ++c) {
+        const auto first = static_cast<std::size_t>(cell_of(sorted[s]) - screen_first_cell_) - spread;
+        marked_.push_back(first);
+        for (std::size_t c = first; c < first + marked_width_; ++c) {
             NearEntry& entry = near_peaks_[c];
             if (entry.count == 0) entry.first = static_cast<uint16_t>(s);
             if (entry.count < kCrowded) ++entry.count;
@@ -63,8 +76,7 @@ void MzCellTable::BuildScreen(std::span<const double> sorted, double reach) {
         }
     }
     screen_reach_ = reach;
-    screen_origin_ = static_cast<double>(screen_first_cell_);
-    screen_limit_ = static_cast<double>(cells - 1);
+    screen_cells_ = cells;
 }
 
 }  // namespace speclink

@@ -17,8 +17,9 @@ namespace speclink {
 /// for one pair.
 ///
 /// With a screen reach, the table also marks the eighths of a dalton that lie near a peak,
-/// so that a lookup window no wider than that reach to each side of its centre, and
-/// holding no peak, is ruled out by one look at a byte. Most windows of a pair hold none.
+/// so that a pass over another list's peaks rules out, one look at a byte each, the lookup
+/// windows that reach no further than that to each side and hold no peak. Most windows of
+/// a pair of unrelated spectra hold none.
 class MzCellTable {
 public:
     /// The screen serves m/z from 0 to this.
@@ -32,15 +33,10 @@ public:
     /// The list the table was built for.
     const IndexedPeakList* list() const { return list_; }
 
-    /// False only when no peak has an m/z from `low` to `high` (low <= high). True may
-    /// also mean that the screen cannot tell, or that there is no screen.
-    bool MayHold(double low, double high) const {
-        if (!(high - low <= 2.0 * screen_reach_)) return true;
-        double x = (low + high) * (0.5 * kScreenCellsPerDa) - screen_origin_;
-        x = x > 0.0 ? x : 0.0;
-        x = x < screen_limit_ ? x : screen_limit_;
-        return near_[static_cast<std::size_t>(static_cast<int64_t>(x))] != 0;
-    }
+    /// Nothing to rule out ahead of FirstAtOrAbove, which is as quick. The screen serves
+    /// only Screen's pass: looked at before each lookup, it costs more than it saves where
+    /// the two spectra share most peaks, as in clustering.
+    bool MayHold(double /*low*/, double /*high*/) const { return true; }
 
     /// Whether Screen serves windows of up to `reach` to each side of the m/z of a list
     /// from `smallest` to `largest`, each plus `add`.
@@ -61,7 +57,7 @@ public:
                                           const std::array<uint32_t*, kAdds>& near) const {
         std::array<int64_t, kAdds> bases;
         for (std::size_t a = 0; a < kAdds; ++a) bases[a] = ScreenBase(adds[a]);
-        const auto cells = static_cast<uint64_t>(near_.size());
+        const auto cells = static_cast<uint64_t>(screen_cells_);
         const uint8_t* marks = near_.data();
         std::array<std::size_t, kAdds> counts{};
         for (std::size_t l = 0; l < peaks.size(); ++l) {
@@ -91,7 +87,7 @@ public:
     static constexpr std::size_t kCrowded = UINT8_MAX;
     Near NearPeaks(double mz, int64_t base) const {
         const auto cell = static_cast<uint64_t>(static_cast<int64_t>(mz * kScreenCellsPerDa) + base);
-        const NearEntry& entry = near_peaks_[cell < near_peaks_.size() ? cell : 0];
+        const NearEntry& entry = near_peaks_[cell < screen_cells_ ? cell : 0];
         return {entry.first, entry.count};
     }
 
@@ -112,7 +108,7 @@ public:
 private:
     static constexpr double kScreenCellsPerDa = 8.0;
 
-    void BuildScreen(std::span<const double> sorted, double reach);
+    void BuildScreen(double reach);
 
     const IndexedPeakList* list_ = nullptr;
     const double* sorted_ = nullptr;  // the list's sorted_mz(), +infinity after the last
@@ -122,20 +118,22 @@ private:
 
     // near_[c] is 1 when the peak of some whole cell floor(8 * m/z) lies within a few
     // cells of whole cell screen_first_cell_ + c: enough for any window of the screen
-    // reach, for rounding, and for the cells of Screen. near_peaks_[c] gives the first of
+    // reach, and for the cells of Screen. near_peaks_[c] gives the first of
     // these peaks in sorted_mz() and how many there are (up to kCrowded), apart from the
-    // marks that the screen's pass reads. The first and the last entry are 0, so that
-    // cells beyond either end may be looked up there.
+    // marks that the screen's pass reads. The first and the last of its screen_cells_
+    // entries are 0, so that cells beyond either end may be looked up there; entries past
+    // them are 0 too, as are all but the marked_width_ entries from each of marked_.
     struct NearEntry {
         uint16_t first = 0;
         uint8_t count = 0;
     };
     double screen_reach_ = -1.0;
     int64_t screen_first_cell_ = 0;
-    double screen_origin_ = 0.0;  // screen_first_cell_, as a double
-    double screen_limit_ = 0.0;   // the last entry, as a double
+    std::size_t screen_cells_ = 0;
     std::vector<uint8_t> near_;
     std::vector<NearEntry> near_peaks_;
+    std::vector<std::size_t> marked_;
+    std::size_t marked_width_ = 0;
 };
 
 }  // namespace speclink

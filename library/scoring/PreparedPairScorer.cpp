@@ -66,7 +66,9 @@ double PreparedPairScorer::ComputeScore(double shift) {
 const MzCellTable* PreparedPairScorer::FirstTable() {
     if (!first_table_built_) {
         if (++first_uses_ < kUsesBeforeTable) return nullptr;
-        first_table_.Build(first_.ranked(), ScreenReach(similarity_, first_.ranked()));
+        // A screen only where the scoring passes over the second list against it.
+        const bool screened = PassesOverSecondList(similarity_.similar_method);
+        first_table_.Build(first_.ranked(), screened ? ScreenReach(similarity_, first_.ranked()) : 0.0);
         first_table_built_ = true;
     }
     return &first_table_;

@@ -227,7 +227,10 @@ RC_GTEST_PROP(MzCellTable, ScreenNeverMissesAPeak, ()) {
     const auto peaks = *rc::gen::container<PeakList>(*rc::gen::inRange<std::size_t>(1, 60), spread_peak);
     const IndexedPeakList list(peaks);
     const double screen_reach = *rc::gen::element(0.05, 0.125, 0.25, 0.5 + 1e-9, 0.51, 1.0, 2.0);
+    // A table reused from another list, as the engines reuse theirs, keeps nothing of it.
+    const IndexedPeakList earlier(*rc::gen::container<PeakList>(*rc::gen::inRange<std::size_t>(0, 60), spread_peak));
     MzCellTable table;
+    table.Build(earlier, *rc::gen::element(0.0, 0.25, 0.51, 2.0));
     table.Build(list, screen_reach);
     const double reach = screen_reach * *rc::gen::element(1.0, 1.0 - 1e-12, 0.5, 0.0);
     const double add = *rc::gen::element(0.0, 18.0106, 79.966331, -42.0, 0.125, 199.9999999);
@@ -258,7 +261,6 @@ RC_GTEST_PROP(MzCellTable, ScreenNeverMissesAPeak, ()) {
         const double centre = walked[l].mz + add;
         if (!held(centre)) continue;
         RC_ASSERT(std::binary_search(near.begin(), near.end(), static_cast<uint32_t>(l)));
-        RC_ASSERT(table.MayHold(centre - reach, centre + reach));
         const MzCellTable::Near weighed = table.NearPeaks(walked[l].mz, base);
         if (weighed.count == MzCellTable::kCrowded) continue;
         for (std::size_t s = 0; s < sorted.size(); ++s) {
