@@ -103,12 +103,12 @@ bool MatchIndexed(const IndexedPeakList& outer, const IndexedPeakList& inner, co
         // pairs found are then decided in outer order.
         std::vector<Candidate>& candidates = scratch.candidates;
         candidates.clear();
-        const auto look_up = [&](const greedy::MzLine& line, std::size_t l, bool screened) {
+        const auto look_up = [&](const greedy::MzLine& line, std::size_t l) {
             const double from = inner_peaks[l].mz - line.offset;
             const double inverse = 1.0 / line.scale;  // 1.0 or 0.5: exact
             const double low = (from - reach) * inverse;
             const double high = (from + reach) * inverse;
-            if (!screened && !finder.MayHold(low, high)) return;
+            if (!finder.MayHold(low, high)) return;
             for (std::size_t s = finder.FirstAtOrAbove(low); walk[s] <= high; ++s) {
                 candidates.emplace_back(order[s], static_cast<uint32_t>(l));
             }
@@ -131,7 +131,7 @@ bool MatchIndexed(const IndexedPeakList& outer, const IndexedPeakList& inner, co
             }
         }
         if constexpr (std::is_same_v<Finder, MzCellTable>) {
-            scratch.near.resize(2 * inner_count);
+            if (screened_count > 0) scratch.near.resize(2 * inner_count);
             uint32_t* near[2] = {scratch.near.data(), scratch.near.data() + inner_count};
             // Each window let through is checked against the few peaks the screen weighed
             // for it, which hold every peak in the window, in m/z order.
@@ -140,12 +140,13 @@ bool MatchIndexed(const IndexedPeakList& outer, const IndexedPeakList& inner, co
                 const int64_t base = finder.ScreenBase(-line.offset);
                 for (std::size_t c = 0; c < count; ++c) {
                     const uint32_t l = positions[c];
-                    const MzCellTable::Near near = finder.NearPeaks(inner_peaks[l].mz, base);
+                    const double mz = inner_peaks[l].mz;
+                    const MzCellTable::Near near = finder.NearPeaks(mz, base);
                     if (near.count == MzCellTable::kCrowded) {
-                        look_up(line, l, true);
+                        look_up(line, l);
                         continue;
                     }
-                    const double from = inner_peaks[l].mz - line.offset;
+                    const double from = mz - line.offset;
                     const double low = from - reach;
                     const double high = from + reach;
                     for (std::size_t s = near.first; s < near.first + near.count; ++s) {
@@ -166,7 +167,7 @@ bool MatchIndexed(const IndexedPeakList& outer, const IndexedPeakList& inner, co
             }
         }
         for (int r = 0; r < rest_count; ++r) {
-            for (std::size_t l = 0; l < inner_count; ++l) look_up(lines[rest[r]], l, false);
+            for (std::size_t l = 0; l < inner_count; ++l) look_up(lines[rest[r]], l);
         }
         std::sort(candidates.begin(), candidates.end());
         for (std::size_t c = 0; c < candidates.size();) {

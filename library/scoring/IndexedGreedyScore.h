@@ -37,13 +37,13 @@ public:
 /// method scores 0.0. A scoring operation replaced in `score_table` is called as it is.
 ///
 /// `first_table`, when given, is the cell table of `first`, for lookups into it.
+double IndexedGreedyScore(const CSimilarity& similarity, const IndexedPeakList& first,
+                          const IndexedPeakList& second, double shift, GreedyScratch& scratch,
+                          const MzCellTable* first_table = nullptr);
+
 /// Whether IndexedGreedyScore, given the first list's cell table, passes over the second
 /// list's peaks against the table's screen: for the methods whose first list is the outer
 /// one (2, 3, 4 and 6). "Dot Product" looks each peak up in the table directly.
 bool PassesOverSecondList(Similar_Method method);
-
-double IndexedGreedyScore(const CSimilarity& similarity, const IndexedPeakList& first,
-                          const IndexedPeakList& second, double shift, GreedyScratch& scratch,
-                          const MzCellTable* first_table = nullptr);
 
 }  // namespace speclink

@@ -118,11 +118,11 @@ private:
 
     // near_[c] is 1 when the peak of some whole cell floor(8 * m/z) lies within a few
     // cells of whole cell screen_first_cell_ + c: enough for any window of the screen
-    // reach, and for the cells of Screen. near_peaks_[c] gives the first of
-    // these peaks in sorted_mz() and how many there are (up to kCrowded), apart from the
-    // marks that the screen's pass reads. The first and the last of its screen_cells_
-    // entries are 0, so that cells beyond either end may be looked up there; entries past
-    // them are 0 too, as are all but the marked_width_ entries from each of marked_.
+    // reach, and for the cells of Screen. near_peaks_[c] gives the first of these peaks in
+    // sorted_mz() and how many there are (up to kCrowded), apart from the marks that the
+    // screen's pass reads. The first and the last of the screen_cells_ entries are 0, so
+    // that cells beyond either end may be looked up there; entries past them are 0 too, as
+    // are all but the marked_width_ entries from each of marked_.
     struct NearEntry {
         uint16_t first = 0;
         uint8_t count = 0;
