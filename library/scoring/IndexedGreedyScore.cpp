@@ -131,7 +131,7 @@ bool MatchIndexed(const IndexedPeakList& outer, const IndexedPeakList& inner, co
             }
         }
         if constexpr (std::is_same_v<Finder, MzCellTable>) {
-            if (screened_count > 0) scratch.near.resize(2 * inner_count);
+            scratch.near.resize(2 * inner_count);
             uint32_t* near[2] = {scratch.near.data(), scratch.near.data() + inner_count};
             // Each window let through is checked against the few peaks the screen weighed
             // for it, which hold every peak in the window, in m/z order.
