@@ -98,6 +98,11 @@ void ByteInput::Release(const char* end) {
     released_ = upto;
 }
 
+std::string_view ByteInput::MappedRest() const {
+    if (mapping_ == nullptr) return {};
+    return std::string_view(mapping_ + mapping_offset_, mapping_end_ - mapping_offset_);
+}
+
 std::string_view ByteInput::Peek(size_t size) {
     if (mapping_ != nullptr) {
         return std::string_view(mapping_ + mapping_offset_, mapping_end_ - mapping_offset_).substr(0, size);

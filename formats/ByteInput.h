@@ -52,6 +52,11 @@ public:
     /// in memory, and all stay valid as long as this ByteInput.
     bool mapped() const { return mapping_ != nullptr; }
 
+    /// A mapped file: the content NextBlock has not given yet, as one view valid as long as
+    /// the ByteInput, and how many bytes of the mapping after it may still be read.
+    std::string_view MappedRest() const;
+    size_t MappedReadableAfter() const { return mapping_size_ - mapping_end_; }
+
     /// A mapped file: the content before `end` is no longer read, so that its pages leave
     /// the process's memory (they stay in the system's file cache).
     void Release(const char* end);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -17,16 +18,21 @@ public:
           message_(message) {}
     /// Error at a line of a text file (1-based).
     static FormatError AtLine(const std::string& file, uint64_t line, const std::string& message) {
-        return FormatError(file, std::to_string(line), message);
+        FormatError error(file, std::to_string(line), message);
+        error.line_ = line;
+        return error;
     }
 
     const std::string& file() const { return file_; }
     /// The description without the file and position.
     const std::string& message() const { return message_; }
+    /// The line of an error at a line.
+    std::optional<uint64_t> line() const { return line_; }
 
 private:
     std::string file_;
     std::string message_;
+    std::optional<uint64_t> line_;
 };
 
 }  // namespace speclink

@@ -1,9 +1,5 @@
 #include "speclink/formats/MgfReader.h"
 
-#include <fast_float/fast_float.h>
-
-#include <array>
-#include <cmath>
 #include <cstring>
 #include <exception>
 #include <functional>
@@ -14,46 +10,15 @@
 
 #include "speclink/formats/FormatError.h"
 #include "speclink/formats/LineInput.h"
+#include "speclink/formats/MgfMappedReader.h"
+#include "speclink/formats/MgfSpectrumParser.h"
 #include "speclink/formats/PeakLineText.h"
-#include "speclink/formats/ShortDecimal.h"
-#include "speclink/formats/SpectrumNaming.h"
 #include "speclink/formats/TextFields.h"
 #include "speclink/formats/TextScan.h"
 #include "speclink/library/common/InOrderTasks.h"
 
 namespace speclink {
 namespace {
-
-bool IsComment(std::string_view line) {
-    const char c = line.front();
-    return c == '#' || c == ';' || c == '!' || c == '/';
-}
-
-bool StartsPeak(std::string_view line) {
-    const char c = line.front();
-    return (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '+';
-}
-
-/// A CHARGE value: one charge or a list; an error at `line` of `path` when it is neither.
-std::vector<int> Charges(std::string_view value, const std::string& path, uint64_t line) {
-    std::optional<std::vector<int>> charges = ParseChargeList(value);
-    if (!charges) {
-        throw FormatError::AtLine(
-            path, line, "expected a charge such as 2+ or a list such as '2+ and 3+', found '" + std::string(value) + "'");
-    }
-    return std::move(*charges);
-}
-
-/// The key of a KEY=value line, or empty when the line is not one.
-std::string_view KeyOf(std::string_view line) {
-    const size_t equals = line.find('=');
-    if (equals == std::string_view::npos || equals == 0) return {};
-    for (const char c : line.substr(0, equals)) {
-        const bool word = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
-        if (!word) return {};
-    }
-    return line.substr(0, equals);
-}
 
 // One spectrum as the cutter hands it on: its lines from the one after "BEGIN IONS" up to
 // and including "END IONS" (or to the end of the file), each ended by '\n', in the text of
@@ -89,205 +54,6 @@ struct ParsedChunk {
     std::exception_ptr error;
 };
 
-// Parses the lines of one spectrum.
-class SpectrumParser {
-public:
-    // `scratch` holds the peaks while the spectrum is parsed; it is cleared here and may be
-    // reused for the next spectrum.
-    SpectrumParser(const std::string& path, const SpectrumLines& spectrum, PeakList& scratch)
-        : path_(path),
-          line_number_(spectrum.begin_line),
-          index_(spectrum.index),
-          default_charges_(spectrum.default_charges),
-          peaks_(scratch) {
-        peaks_.clear();
-    }
-
-    // Takes the spectrum's next line (without its '\n'); true when it ends the spectrum
-    // ("END IONS").
-    bool Line(std::string_view raw) {
-        ++line_number_;
-        if (!raw.empty() && raw.back() == '\r') raw.remove_suffix(1);
-        if (!raw.empty() && raw.front() >= '0' && raw.front() <= '9' && FastPeakLine(raw)) return false;
-        const std::string_view line = Trim(raw);
-        if (line.empty() || IsComment(line)) return false;
-        if (EqualsIgnoreCase(line, "END IONS")) return true;
-        SpectrumLine(line);
-        return false;
-    }
-
-    // The spectrum, once its "END IONS" line has been taken.
-    SourceSpectrum Finish() {
-        if (!has_pepmass_) throw Error("expected a PEPMASS line before 'END IONS'");
-        if (!has_charge_) spectrum_.charges = default_charges_;
-        spectrum_.peaks.assign(peaks_.begin(), peaks_.end());
-        if (scans_) {
-            spectrum_.scan = *scans_;
-        } else {
-            spectrum_.scan = ScanFromTitle(spectrum_.title).value_or(index_);
-        }
-        return std::move(spectrum_);
-    }
-
-    // Takes lines, each ended by '\n'; true when one of them ended the spectrum, which is
-    // the last one taken. Bytes up to `readable_end` (at least the end of `lines`) may be read.
-    bool Lines(std::string_view lines, const char* readable_end) {
-        const char* p = lines.data();
-        const char* const end = p + lines.size();
-        readable_end_ = readable_end;
-        while (p != end) {
-            if (*p >= '0' && *p <= '9' && readable_end - p >= kPeakLineReadable) {
-                double mz = 0.0;
-                double intensity = 0.0;
-                if (const char* const next = ReadPeakLine(p, mz, intensity); next != nullptr && next <= end) {
-                    ++line_number_;
-                    peaks_.push_back({mz, intensity});
-                    p = next;
-                    continue;
-                }
-            }
-            const auto* newline = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
-            if (static_cast<size_t>(newline - p) > LineInput::kDefaultMaxLineLength) {
-                ++line_number_;
-                throw Error("line longer than " + std::to_string(LineInput::kDefaultMaxLineLength) + " bytes");
-            }
-            const bool ended = Line(std::string_view(p, static_cast<size_t>(newline - p)));
-            p = newline + 1;
-            if (ended) return true;
-        }
-        return false;
-    }
-
-private:
-    FormatError Error(const std::string& message) const { return FormatError::AtLine(path_, line_number_, message); }
-
-    // Peak lines the general path meets first: "m/z intensity" with both numbers normal
-    // and positive, and at most a fragment charge after them. Takes such a line and gives
-    // true; anything else, including a line that may be an error, is left to the rest of
-    // the general path.
-    bool FastPeakLine(std::string_view line) {
-        const char* p = line.data();
-        const char* const end = p + line.size();
-        double mz = 0.0;
-        double intensity = 0.0;
-        if (!FastNumber(p, end, mz) || p == end) return false;
-        SkipBlanks(p, end);
-        if (p == end || *p == '+' || !FastNumber(p, end, intensity)) return false;
-        SkipBlanks(p, end);
-        if (p != end) {
-            const char* const charge = p;
-            while (p != end && !IsBlankChar(*p)) ++p;
-            const char* const charge_end = p;
-            SkipBlanks(p, end);
-            if (p != end || !ParseChargeList(std::string_view(charge, static_cast<size_t>(charge_end - charge)))) {
-                return false;
-            }
-        }
-        if (!(mz > 0.0) || !(intensity > 0.0)) return false;
-        peaks_.push_back({mz, intensity});
-        return true;
-    }
-
-    static bool IsBlankChar(char c) { return c == ' ' || c == '\t'; }
-
-    static void SkipBlanks(const char*& p, const char* end) {
-        while (p != end && IsBlankChar(*p)) ++p;
-    }
-    // A normal number ending at a blank or the line end, as ParseDouble reads it.
-    bool FastNumber(const char*& p, const char* end, double& value) const {
-        if (const char* const after = ReadShortDecimal(p, end, readable_end_, value)) {
-            if (after == end || IsBlankChar(*after)) {
-                p = after;
-                return true;
-            }
-        }
-        const auto [after, error] = fast_float::from_chars(p, end, value);
-        if (error != std::errc() || (after != end && !IsBlankChar(*after)) || !std::isnormal(value)) return false;
-        p = after;
-        return true;
-    }
-
-    void SpectrumLine(std::string_view line) {
-        if (EqualsIgnoreCase(line, "BEGIN IONS")) throw Error("expected 'END IONS' before 'BEGIN IONS'");
-        const std::string_view key = KeyOf(line);
-        if (!key.empty()) {
-            Parameter(key, Trim(line.substr(key.size() + 1)));
-        } else if (StartsPeak(line) || ParseDouble(SplitFields(line).front())) {
-            PeakLine(line);
-        } else {
-            throw Error("expected a peak line 'm/z intensity', a KEY=value line or 'END IONS'");
-        }
-    }
-
-    void PeakLine(std::string_view line) {
-        std::array<std::string_view, 3> fields;
-        const size_t count = SplitFields(line, fields);
-        if (count < 2 || count > 3) throw Error("expected a peak line 'm/z intensity'");
-        const std::optional<double> mz = ParseDouble(fields[0]);
-        const std::optional<double> intensity = ParseDouble(fields[1]);
-        if (!mz) throw Error("expected a number for the peak m/z, found '" + std::string(fields[0]) + "'");
-        if (!intensity) throw Error("expected a number for the peak intensity, found '" + std::string(fields[1]) + "'");
-        if (!std::isfinite(*mz) || *mz <= 0.0) throw Error("peak m/z must be a positive finite number");
-        if (!std::isfinite(*intensity) || *intensity < 0.0) {
-            throw Error("peak intensity must be a finite number of at least 0");
-        }
-        if (count == 3 && !ParseChargeList(fields[2])) {
-            throw Error("expected a fragment charge in the third column, found '" + std::string(fields[2]) + "'");
-        }
-        peaks_.push_back({*mz, *intensity});
-    }
-
-    void Parameter(std::string_view key, std::string_view value) {
-        if (EqualsIgnoreCase(key, "PEPMASS")) {
-            const std::vector<std::string_view> fields = SplitFields(value);
-            if (fields.empty() || fields.size() > 2) throw Error("expected PEPMASS=m/z or PEPMASS=m/z intensity");
-            const std::optional<double> mz = ParseDouble(fields[0]);
-            if (!mz || !std::isfinite(*mz) || *mz <= 0.0) throw Error("PEPMASS must be a positive finite m/z");
-            spectrum_.precursor_mz = *mz;
-            if (fields.size() == 2) {
-                const std::optional<double> intensity = ParseDouble(fields[1]);
-                if (!intensity || !std::isfinite(*intensity))
-                    throw Error("expected a precursor intensity after the PEPMASS m/z");
-                spectrum_.precursor_intensity = *intensity;
-            }
-            has_pepmass_ = true;
-        } else if (EqualsIgnoreCase(key, "CHARGE")) {
-            spectrum_.charges = Charges(value, path_, line_number_);
-            has_charge_ = true;
-        } else if (EqualsIgnoreCase(key, "TITLE")) {
-            spectrum_.title = std::string(value);
-            spectrum_.native_id = spectrum_.title;
-        } else if (EqualsIgnoreCase(key, "RTINSECONDS")) {
-            const size_t dash = value.find('-', 1);
-            const std::optional<double> seconds = ParseDouble(Trim(value.substr(0, dash)));
-            if (!seconds || !std::isfinite(*seconds)) throw Error("expected RTINSECONDS=seconds");
-            spectrum_.retention_time = *seconds;
-        } else if (EqualsIgnoreCase(key, "SCANS")) {
-            const std::string_view first = value.substr(0, value.find_first_of("-,"));
-            scans_ = ParseInt(Trim(first));
-            if (!scans_) throw Error("expected SCANS=number");
-        } else if (EqualsIgnoreCase(key, "SEQ")) {
-            spectrum_.peptide = std::string(value);
-        } else if (EqualsIgnoreCase(key, "MSLEVEL")) {
-            const std::optional<int> level = ParseInt(value);
-            if (!level) throw Error("expected MSLEVEL=number");
-            spectrum_.ms_level = *level;
-        }
-    }
-
-    const std::string& path_;
-    uint64_t line_number_;
-    int index_;
-    std::vector<int> default_charges_;
-    SourceSpectrum spectrum_;
-    // Peaks gather here and are copied once, at their final size, into the record.
-    PeakList& peaks_;
-    const char* readable_end_ = nullptr;
-    std::optional<int> scans_;
-    bool has_pepmass_ = false;
-    bool has_charge_ = false;
-};
-
 // Parses the spectra of a chunk and makes their records, counted apart from the file's.
 ParsedChunk ParseChunk(const std::string& path, const MgfChunk& chunk, const RecordEmitter& emitter) {
     ParsedChunk parsed;
@@ -303,8 +69,8 @@ ParsedChunk ParseChunk(const std::string& path, const MgfChunk& chunk, const Rec
     try {
         for (const SpectrumLines& spectrum : chunk.spectra) {
             const std::string_view lines = chunk.text().substr(spectrum.begin, spectrum.end - spectrum.begin);
-            SpectrumParser parser(path, spectrum, scratch);
-            if (parser.Lines(lines, chunk.readable_end())) chunk_emitter.Emit(parser.Finish());
+            MgfSpectrumParser parser(path, spectrum.begin_line, spectrum.index, spectrum.default_charges, scratch);
+            if (parser.Lines(lines, chunk.readable_end()) != nullptr) chunk_emitter.Emit(parser.Finish());
         }
     } catch (...) {
         parsed.error = std::current_exception();
@@ -312,7 +78,8 @@ ParsedChunk ParseChunk(const std::string& path, const MgfChunk& chunk, const Rec
     return parsed;
 }
 
-// Reads the file block by block and cuts it into chunks of whole spectra. Here only the lines
+// Reads a stream (a gzip file, a pipe), or scans any input, block by block, and cuts it into
+// chunks of whole spectra (a mapped file is read by ReadMappedMgf). Here only the lines
 // that decide where a spectrum begins and ends are looked at, and header lines between
 // spectra are dealt with; the spectra are parsed on up to `threads` worker threads, a chunk
 // each, and their records handed on in file order. An error is reported only once
@@ -512,34 +279,28 @@ private:
             }
         } else {
             const std::string_view trimmed = Trim(line);
-            if (trimmed.empty() || IsComment(trimmed)) return;
-            HeaderLine(trimmed);
+            if (trimmed.empty() || IsMgfComment(trimmed)) return;
+            if (TakeMgfHeaderLine(trimmed, input_.path(), line_number_, default_charges_) == MgfHeaderLine::kBeginIons) {
+                BeginSpectrum();
+            }
         }
     }
 
     // Parses the spectrum being read on this thread from now on, after handing on every
     // spectrum before it.
     void ParseHere() {
-        const SpectrumLines spectrum = spectra_.back();
+        large_spectrum_ = std::move(spectra_.back());
         spectra_.pop_back();
-        Submit(spectrum.begin);
+        Submit(large_spectrum_.begin);
         tasks_.Finish();
-        large_.emplace(input_.path(), spectrum, large_peaks_);
+        large_.emplace(input_.path(), large_spectrum_.begin_line, large_spectrum_.index, large_spectrum_.default_charges,
+                       large_peaks_);
         large_->Lines(Text().substr(0, scanned_), Text().data() + scanned_);
     }
 
-    void HeaderLine(std::string_view line) {
-        if (EqualsIgnoreCase(line, "BEGIN IONS")) {
-            in_spectrum_ = true;
-            spectra_.push_back({line_number_, ++index_, default_charges_, scanned_, 0});
-            return;
-        }
-        if (EqualsIgnoreCase(line, "END IONS")) throw Error("'END IONS' without 'BEGIN IONS'");
-        const std::string_view key = KeyOf(line);
-        if (key.empty()) throw Error("expected 'BEGIN IONS' or a KEY=value header line");
-        if (EqualsIgnoreCase(key, "CHARGE")) {
-            default_charges_ = Charges(line.substr(key.size() + 1), input_.path(), line_number_);
-        }
+    void BeginSpectrum() {
+        in_spectrum_ = true;
+        spectra_.push_back({line_number_, ++index_, default_charges_, scanned_, 0});
     }
 
     void EndSpectrum() {
@@ -574,7 +335,7 @@ private:
     }
 
     void HandOn(ParsedChunk parsed) {
-        emitter_->Forward(parsed.counted, std::move(parsed.records), parsed.native_ids);
+        emitter_->Forward(parsed.counted, parsed.records, parsed.native_ids);
         // Chunks are handed on in file order: nothing before this one's end is read again.
         if (parsed.text_end != nullptr) input_.Release(parsed.text_end);
         if (parsed.error) std::rethrow_exception(parsed.error);
@@ -598,13 +359,19 @@ private:
     // Chunks parsed on worker threads, handed on in file order.
     InOrderTasks<ParsedChunk, std::function<void(ParsedChunk)>> tasks_{
         threads_, [this](ParsedChunk parsed) { HandOn(std::move(parsed)); }};
-    std::optional<SpectrumParser> large_;
+    // A spectrum parsed here, and its parser.
+    SpectrumLines large_spectrum_{};
+    std::optional<MgfSpectrumParser> large_;
     PeakList large_peaks_;
 };
 
 }  // namespace
 
 void ReadMgf(ByteInput& input, RecordEmitter& emitter, const MgfState& start) {
+    if (input.mapped()) {
+        ReadMappedMgf(input, emitter, start);
+        return;
+    }
     MgfReader(input, &emitter, start).Run();
 }
 

@@ -36,8 +36,9 @@ struct MgfState {
 /// "BEGIN IONS", a spectrum without PEPMASS, a number that does not parse, a non-finite or
 /// non-positive m/z, a negative or non-finite intensity.
 ///
-/// With ReadOptions::threads above 1 the spectra are parsed on worker threads while the file
-/// is read; the records, counts and the error raised are those of a read on one thread.
+/// With ReadOptions::threads above 1 the spectra are parsed on worker threads (of a plain file,
+/// the whole text: see MgfMappedReader.h); the records, counts and the error raised are those
+/// of a read on one thread.
 ///
 /// `start` is where the reading stands when the input is a later piece of a file (see
 /// MgfPieces.h); by default, the start of a file.

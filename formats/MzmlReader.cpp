@@ -430,7 +430,7 @@ private:
     }
 
     void HandOn(FinishedBatch batch) {
-        emitter_.Forward(batch.counted, std::move(batch.records), batch.native_ids);
+        emitter_.Forward(batch.counted, batch.records, batch.native_ids);
         if (batch.error) {
             // Everything before it in the file has been handed on.
             in_order_error_ = true;

@@ -30,7 +30,7 @@ inline uint32_t Digit(__m128i bytes) {
 #endif
 
 // The `length` (0 to 8) digits at `q` as a number; reads 8 bytes.
-inline uint64_t DigitsValue(const char* q, int length) {
+[[gnu::always_inline]] inline uint64_t DigitsValue(const char* q, int length) {
     if (length == 0) return 0;
     uint64_t bytes = 0;
     std::memcpy(&bytes, q, 8);
@@ -43,7 +43,7 @@ inline uint64_t DigitsValue(const char* q, int length) {
 
 // The number in bytes [begin, end) of `p`, all digits but at most one dot (`dots` marks
 // the dots of the line): as ReadShortDecimal reads it, false where that gives null.
-inline bool TokenValue(const char* p, int begin, int end, uint32_t dots, double& value) {
+[[gnu::always_inline]] inline bool TokenValue(const char* p, int begin, int end, uint32_t dots, double& value) {
     const uint32_t token = (end == 32 ? ~0U : (1U << end) - 1) & ~((1U << begin) - 1);
     const uint32_t dot = dots & token;
     if ((dot & (dot - 1)) != 0) return false;  // two dots or more
@@ -72,7 +72,7 @@ inline constexpr int kPeakLineReadable = 48;
 /// other line, which the caller parses the general way. The positions of digits, dots,
 /// blanks and the line end come from one look at the 32 bytes, so that nothing waits on
 /// the number before it. Reads kPeakLineReadable bytes from `p`.
-inline const char* ReadPeakLine(const char* p, double& mz, double& intensity) {
+[[gnu::always_inline]] inline const char* ReadPeakLine(const char* p, double& mz, double& intensity) {
 #if defined(__SSE2__)
     if constexpr (std::endian::native != std::endian::little) return nullptr;
     using namespace peak_line;

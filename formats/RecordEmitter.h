@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,7 +44,7 @@ public:
 
     /// Counts what a redirected emitter counted and hands its records on, in order, with
     /// their native ids.
-    void Forward(const ReadResult& counted, std::vector<CSpectrum>&& records, const std::vector<std::string>& native_ids);
+    void Forward(const ReadResult& counted, std::span<CSpectrum> records, std::span<const std::string> native_ids);
 
     const ReadOptions& options() const { return options_; }
 

@@ -1,6 +1,7 @@
 #include "speclink/formats/SpectrumNaming.h"
 
 #include <array>
+#include <charconv>
 #include <vector>
 
 #include "speclink/formats/TextFields.h"
@@ -59,8 +60,16 @@ std::string InputBaseName(const std::string& path) {
 }
 
 std::string RecordFileName(const std::string& base, int scan, int charge) {
-    const std::string scan_text = std::to_string(scan);
-    return base + "." + scan_text + "." + scan_text + "." + std::to_string(charge) + ".dta";
+    // Built in place: every record read is named.
+    char scan_text[16];
+    char charge_text[16];
+    const std::string_view scan_view(scan_text, static_cast<size_t>(std::to_chars(scan_text, scan_text + 16, scan).ptr - scan_text));
+    const std::string_view charge_view(charge_text,
+                                       static_cast<size_t>(std::to_chars(charge_text, charge_text + 16, charge).ptr - charge_text));
+    std::string name;
+    name.reserve(base.size() + 2 * scan_view.size() + charge_view.size() + 7);
+    name.append(base).append(".").append(scan_view).append(".").append(scan_view).append(".").append(charge_view).append(".dta");
+    return name;
 }
 
 std::optional<int> ScanFromNativeId(std::string_view id) {
