@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <exception>
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,7 +13,7 @@
 #include "speclink/formats/MgfSpectrumParser.h"
 #include "speclink/formats/TextFields.h"
 #include "speclink/formats/TextScan.h"
-#include "speclink/library/common/InOrderTasks.h"
+#include "speclink/library/common/TurnTakingWorkers.h"
 
 namespace speclink {
 namespace {
@@ -59,6 +58,9 @@ public:
         const size_t begin = MgfSpectrumStartAfter(text_, from);
         parsed_.end = begin >= to ? begin : MgfSpectrumStartAfter(text_, to);
         parsed_.cut = to;
+        // A record for every 512 bytes is more than MGF files hold: the lists do not grow.
+        parsed_.records.reserve((parsed_.end - begin) / 512);
+        parsed_.native_ids.reserve((parsed_.end - begin) / 512);
         try {
             Walk(text_.data() + begin, text_.data() + parsed_.end);
         } catch (...) {
@@ -99,13 +101,13 @@ private:
     // Reads the spectrum whose lines start at `p`; gives where its text ends.
     const char* Spectrum(const char* p) {
         const int index = ++parsed_.spectra;
-        MgfSpectrumParser parser(path_, line_, index, defaults_, peaks_);
+        MgfSpectrumParser parser(path_, line_, index, defaults_, scratch_);
         // A spectrum may run on past the piece, up to an error.
         const char* const after =
             parser.Lines(std::string_view(p, static_cast<size_t>(text_end_ - p)), readable_end_);
         line_ = parser.line_number();
         if (after == nullptr) throw Error("expected 'END IONS' before end of file");
-        SourceSpectrum spectrum = parser.Finish();
+        SourceSpectrum& spectrum = parser.Finish();
         const bool unknown_charges = !parser.states_charge() && !parsed_.default_charges;
         if (parser.positional_scan() || unknown_charges) {
             parsed_.waiting.push_back(
@@ -131,7 +133,7 @@ private:
     // Lines taken; the header CHARGE in force, once the piece sets one.
     uint64_t line_ = 0;
     std::vector<int> defaults_;
-    PeakList peaks_;
+    MgfScratch scratch_;
 };
 
 // Hands the pieces on in file order, with what the pieces before each tell.
@@ -202,15 +204,13 @@ void ReadMappedMgf(ByteInput& input, RecordEmitter& emitter, const MgfState& sta
     // its end; not so large that their records take much memory while they wait.
     const size_t piece = std::clamp<size_t>(text.size() / (static_cast<size_t>(threads) * 8), 1 << 16, 1 << 22);
     PieceHandOn hand_on(input, emitter, start, text.data());
-    {
-        InOrderTasks<ParsedPiece, std::function<void(ParsedPiece)>> tasks(
-            threads, [&hand_on](ParsedPiece parsed) { hand_on(std::move(parsed)); });
-        for (size_t from = 0; from < text.size(); from += piece) {
-            const size_t to = std::min(text.size(), from + piece);
-            tasks.Add([&, from, to] { return PieceParser(input.path(), text, readable_end, emitter).Parse(from, to); });
-        }
-        tasks.Finish();
-    }
+    RunTakingTurns(
+        (text.size() + piece - 1) / piece, threads,
+        [&](size_t k) {
+            return PieceParser(input.path(), text, readable_end, emitter)
+                .Parse(k * piece, std::min(text.size(), (k + 1) * piece));
+        },
+        [&hand_on](ParsedPiece parsed) { hand_on(std::move(parsed)); });
     hand_on.Finish();
 }
 

@@ -18,6 +18,9 @@ namespace speclink {
 /// the header CHARGE in force when the piece begins, is made into records only when the
 /// pieces are handed on, in file order. Records, counts and the first error are therefore
 /// those of a read line by line.
+///
+/// Each worker hands its own piece's records to the emitter's sink, in turn: the sink is
+/// called on the reading threads, one call after another, never two at once.
 void ReadMappedMgf(ByteInput& input, RecordEmitter& emitter, const MgfState& start);
 
 }  // namespace speclink

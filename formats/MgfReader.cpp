@@ -65,12 +65,12 @@ ParsedChunk ParseChunk(const std::string& path, const MgfChunk& chunk, const Rec
     RecordEmitter chunk_emitter = emitter.Redirected(parsed.counted, keep);
     parsed.records.reserve(chunk.spectra.size());
     parsed.native_ids.reserve(chunk.spectra.size());
-    PeakList scratch;
+    MgfScratch scratch;
     try {
         for (const SpectrumLines& spectrum : chunk.spectra) {
             const std::string_view lines = chunk.text().substr(spectrum.begin, spectrum.end - spectrum.begin);
             MgfSpectrumParser parser(path, spectrum.begin_line, spectrum.index, spectrum.default_charges, scratch);
-            if (parser.Lines(lines, chunk.readable_end()) != nullptr) chunk_emitter.Emit(parser.Finish());
+            if (parser.Lines(lines, chunk.readable_end()) != nullptr) chunk_emitter.Emit(std::move(parser.Finish()));
         }
     } catch (...) {
         parsed.error = std::current_exception();
@@ -267,7 +267,7 @@ private:
     void TakeLine(std::string_view line) {
         if (large_) {
             if (large_->Line(line)) {
-                emitter_->Emit(large_->Finish());
+                emitter_->Emit(std::move(large_->Finish()));
                 large_.reset();
                 in_spectrum_ = false;
             }
@@ -294,7 +294,7 @@ private:
         Submit(large_spectrum_.begin);
         tasks_.Finish();
         large_.emplace(input_.path(), large_spectrum_.begin_line, large_spectrum_.index, large_spectrum_.default_charges,
-                       large_peaks_);
+                       large_scratch_);
         large_->Lines(Text().substr(0, scanned_), Text().data() + scanned_);
     }
 
@@ -362,7 +362,7 @@ private:
     // A spectrum parsed here, and its parser.
     SpectrumLines large_spectrum_{};
     std::optional<MgfSpectrumParser> large_;
-    PeakList large_peaks_;
+    MgfScratch large_scratch_;
 };
 
 }  // namespace

@@ -22,14 +22,10 @@ bool StartsPeak(std::string_view line) {
     return (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '+';
 }
 
-/// A CHARGE value: one charge or a list; an error at `line` of `path` when it is neither.
-std::vector<int> Charges(std::string_view value, const std::string& path, uint64_t line) {
-    std::optional<std::vector<int>> charges = ParseChargeList(value);
-    if (!charges) {
-        throw FormatError::AtLine(
-            path, line, "expected a charge such as 2+ or a list such as '2+ and 3+', found '" + std::string(value) + "'");
-    }
-    return std::move(*charges);
+/// The error of a CHARGE value that is neither one charge nor a list, at `line` of `path`.
+FormatError NotACharge(std::string_view value, const std::string& path, uint64_t line) {
+    return FormatError::AtLine(
+        path, line, "expected a charge such as 2+ or a list such as '2+ and 3+', found '" + std::string(value) + "'");
 }
 
 /// The key of a KEY=value line, or empty when the line is not one.
@@ -63,7 +59,8 @@ MgfHeaderLine TakeMgfHeaderLine(std::string_view line, const std::string& path, 
     const std::string_view key = KeyOf(line);
     if (key.empty()) throw FormatError::AtLine(path, line_number, "expected 'BEGIN IONS' or a KEY=value header line");
     if (!EqualsIgnoreCase(key, "CHARGE")) return MgfHeaderLine::kOther;
-    default_charges = Charges(line.substr(key.size() + 1), path, line_number);
+    const std::string_view value = line.substr(key.size() + 1);
+    if (!ParseChargeList(value, default_charges)) throw NotACharge(value, path, line_number);
     return MgfHeaderLine::kCharge;
 }
 
@@ -88,9 +85,18 @@ size_t MgfSpectrumStartAfter(std::string_view text, size_t offset) {
 }
 
 MgfSpectrumParser::MgfSpectrumParser(const std::string& path, uint64_t begin_line, int index,
-                                     const std::vector<int>& default_charges, PeakList& scratch)
-    : path_(path), line_number_(begin_line), index_(index), default_charges_(default_charges), peaks_(scratch) {
+                                     const std::vector<int>& default_charges, MgfScratch& scratch)
+    : path_(path),
+      line_number_(begin_line),
+      index_(index),
+      default_charges_(default_charges),
+      spectrum_(scratch.spectrum),
+      peaks_(scratch.peaks) {
     peaks_.clear();
+    std::vector<int> charges = std::move(spectrum_.charges);
+    charges.clear();
+    spectrum_ = SourceSpectrum{};
+    spectrum_.charges = std::move(charges);
 }
 
 bool MgfSpectrumParser::Line(std::string_view raw) {
@@ -104,7 +110,7 @@ bool MgfSpectrumParser::Line(std::string_view raw) {
     return false;
 }
 
-SourceSpectrum MgfSpectrumParser::Finish() {
+SourceSpectrum& MgfSpectrumParser::Finish() {
     if (!has_pepmass_) throw Error("expected a PEPMASS line before 'END IONS'");
     if (!has_charge_) spectrum_.charges = default_charges_;
     spectrum_.peaks.assign(peaks_.begin(), peaks_.end());
@@ -115,7 +121,7 @@ SourceSpectrum MgfSpectrumParser::Finish() {
         positional_scan_ = !titled;
         spectrum_.scan = titled.value_or(index_);
     }
-    return std::move(spectrum_);
+    return spectrum_;
 }
 
 const char* MgfSpectrumParser::Lines(std::string_view lines, const char* readable_end) {
@@ -225,19 +231,20 @@ void MgfSpectrumParser::PeakLine(std::string_view line) {
 
 void MgfSpectrumParser::Parameter(std::string_view key, std::string_view value) {
     if (EqualsIgnoreCase(key, "PEPMASS")) {
-        const std::vector<std::string_view> fields = SplitFields(value);
-        if (fields.empty() || fields.size() > 2) throw Error("expected PEPMASS=m/z or PEPMASS=m/z intensity");
+        std::array<std::string_view, 2> fields;
+        const size_t count = SplitFields(value, fields);
+        if (count == 0 || count > 2) throw Error("expected PEPMASS=m/z or PEPMASS=m/z intensity");
         const std::optional<double> mz = ParseDouble(fields[0]);
         if (!mz || !std::isfinite(*mz) || *mz <= 0.0) throw Error("PEPMASS must be a positive finite m/z");
         spectrum_.precursor_mz = *mz;
-        if (fields.size() == 2) {
+        if (count == 2) {
             const std::optional<double> intensity = ParseDouble(fields[1]);
             if (!intensity || !std::isfinite(*intensity)) throw Error("expected a precursor intensity after the PEPMASS m/z");
             spectrum_.precursor_intensity = *intensity;
         }
         has_pepmass_ = true;
     } else if (EqualsIgnoreCase(key, "CHARGE")) {
-        spectrum_.charges = Charges(value, path_, line_number_);
+        if (!ParseChargeList(value, spectrum_.charges)) throw NotACharge(value, path_, line_number_);
         has_charge_ = true;
     } else if (EqualsIgnoreCase(key, "TITLE")) {
         spectrum_.title = std::string(value);

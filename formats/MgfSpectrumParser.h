@@ -28,15 +28,22 @@ MgfHeaderLine TakeMgfHeaderLine(std::string_view line, const std::string& path, 
 /// none. Text may be cut there into pieces that are read one after the other.
 size_t MgfSpectrumStartAfter(std::string_view text, size_t offset);
 
+/// What parsing one MGF spectrum after another reuses: the peaks gather here and are copied
+/// once, at their final size, into the spectrum, and the spectrum keeps the room of its
+/// charges, which nearly every spectrum states.
+struct MgfScratch {
+    PeakList peaks;
+    SourceSpectrum spectrum;
+};
+
 /// Parses the lines of one MGF spectrum, those after its "BEGIN IONS" line.
 class MgfSpectrumParser {
 public:
     /// The spectrum whose "BEGIN IONS" is the line `begin_line` of `path` and the `index`th
-    /// spectrum (1-based), which takes `default_charges` when it states none. `scratch` holds
-    /// the peaks while the spectrum is parsed; it is cleared here and may be reused for the
-    /// next spectrum.
+    /// spectrum (1-based), which takes `default_charges` when it states none, parsed in
+    /// `scratch` (what the last spectrum left there is cleared).
     MgfSpectrumParser(const std::string& path, uint64_t begin_line, int index, const std::vector<int>& default_charges,
-                      PeakList& scratch);
+                      MgfScratch& scratch);
 
     /// Takes the spectrum's next line (without its '\n'); true when it ends the spectrum
     /// ("END IONS").
@@ -48,8 +55,8 @@ public:
     /// `readable_end` (at least the end of `lines`) may be read.
     const char* Lines(std::string_view lines, const char* readable_end);
 
-    /// The spectrum, once its "END IONS" line has been taken.
-    SourceSpectrum Finish();
+    /// The spectrum, once its "END IONS" line has been taken: the scratch's, to be moved from.
+    SourceSpectrum& Finish();
 
     /// The last line taken.
     uint64_t line_number() const { return line_number_; }
@@ -71,8 +78,7 @@ private:
     uint64_t line_number_;
     int index_;
     const std::vector<int>& default_charges_;
-    SourceSpectrum spectrum_;
-    // Peaks gather here and are copied once, at their final size, into the record.
+    SourceSpectrum& spectrum_;
     PeakList& peaks_;
     const char* readable_end_ = nullptr;
     std::optional<int> scans_;

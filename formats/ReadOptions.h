@@ -16,7 +16,8 @@ struct ReadOptions {
     /// counted in file bytes (compressed bytes for gzip files).
     std::function<void(uint64_t bytes_read, uint64_t total_bytes)> progress;
     /// Threads that parse the spectra of MGF files while the file is read; 1 parses them on
-    /// the caller's thread. Records, counts and errors are the same for every count.
+    /// the caller's thread. Records, counts and errors are the same for every count; the
+    /// sink and `progress` may be called on the reading threads, one call at a time.
     int threads = 1;
     /// Records of multi-spectrum files are named "base.scan.scan.charge.dta" with this base;
     /// empty: the file's name without directory and extensions.

@@ -14,7 +14,9 @@
 namespace speclink {
 
 /// Receives the records read, one at a time, each with the native id of its spectrum (the
-/// id as its file writes it; the view is valid for the call).
+/// id as its file writes it; the view is valid for the call). Reading on several threads
+/// (ReadOptions::threads) may call it on any of them, but never two calls at once, and each
+/// call sees what the calls before it did.
 using SpectrumSink = std::function<void(CSpectrum&&, std::string_view native_id)>;
 
 /// Turns the spectra a reader finds into records for the caller, applying the rules every

@@ -11,8 +11,6 @@ namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
 std::string_view WithoutPlus(std::string_view token) {
     if (token.size() > 1 && token.front() == '+' && token[1] != '-') token.remove_prefix(1);
     return token;
@@ -101,26 +99,25 @@ std::optional<int> ParseCharge(std::string_view token) {
 
 }  // namespace
 
-std::optional<std::vector<int>> ParseChargeList(std::string_view text) {
-    std::vector<int> charges;
+bool ParseChargeList(std::string_view text, std::vector<int>& charges) {
+    charges.clear();
     while (true) {
         const size_t comma = text.find(',');
         const size_t word = text.find(" and ");
         const size_t end = std::min(comma, word);
         const std::optional<int> charge = ParseCharge(text.substr(0, end));
-        if (!charge) return std::nullopt;
+        if (!charge) return false;
         charges.push_back(*charge);
-        if (end == std::string_view::npos) return charges;
+        if (end == std::string_view::npos) return true;
         text.remove_prefix(end + (end == comma ? 1 : 5));
     }
 }
 
-bool EqualsIgnoreCase(std::string_view text, std::string_view word) {
-    if (text.size() != word.size()) return false;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (LowerAscii(text[i]) != LowerAscii(word[i])) return false;
-    }
-    return true;
+std::optional<std::vector<int>> ParseChargeList(std::string_view text) {
+    std::vector<int> charges;
+    if (!ParseChargeList(text, charges)) return std::nullopt;
+    return charges;
 }
+
 
 }  // namespace speclink
