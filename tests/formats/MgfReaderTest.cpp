@@ -141,11 +141,22 @@ TEST(MgfReader, ErrorsNameTheFileLineAndWhatWasExpected) {
         {"END IONS\n", "t.mgf:1: 'END IONS' without 'BEGIN IONS'"},
         {"hello world\n", "t.mgf:1: expected 'BEGIN IONS' or a KEY=value header line"},
         {"BEGIN IONS\nPEPMASS=400\n1\0 1\nEND IONS\n"s, "t.mgf:3: binary data (NUL byte) in a text file"},
+        // Binary data outside spectra, on the last line, and after a line longer than any
+        // may be: outside a spectrum the length is judged first.
+        {"\0BEGIN IONS\n"s, "t.mgf:1: binary data (NUL byte) in a text file"},
+        {"BEGIN IONS\nPEPMASS=400\n100 1\nEND IONS\nCHARGE=2+\0\n"s, "t.mgf:5: binary data (NUL byte) in a text file"},
+        {"BEGIN IONS\nPEPMASS=400\n100 1\nEND IONS\n\n\0"s, "t.mgf:6: binary data (NUL byte) in a text file"},
+        {std::string(70000, 'a') + "\0\n"s, "t.mgf:1: line longer than 65536 bytes"},
+        {"BEGIN IONS\nPEPMASS=400\n"s + std::string(70000, '1') + "\0\nEND IONS\n"s,
+         "t.mgf:3: binary data (NUL byte) in a text file"},
     };
     TempDir dir;
     for (const Case& c : cases) {
+        // A plain file is read whole by pieces, a gzip file as a stream: the same errors.
         WriteFile(dir / "t.mgf", c.content);
+        WriteFile(dir / "z.mgf", Gzip(c.content));
         EXPECT_EQ(FormatErrorOf(dir / "t.mgf"), dir / c.message) << c.content;
+        EXPECT_EQ(FormatErrorOf(dir / "z.mgf"), dir / ("z" + c.message.substr(1))) << c.content;
     }
 }
 

@@ -1,6 +1,6 @@
-// The MGF cutter's one-pass scan against a plain byte-by-byte loop: where it stops and how
-// many line ends it passed, over random text and over runs of lines long enough to fill its
-// byte counters many times.
+// The MGF readers' scans against plain byte-by-byte loops: where the cutter's one-pass scan
+// stops and how many line ends it passed, over random text and over runs of lines long
+// enough to fill its byte counters many times; where a line ends or binary data begins.
 
 #include <gtest/gtest.h>
 #include <rapidcheck/gtest.h>
@@ -49,6 +49,22 @@ TEST(FindLetterNOrNul, CountsPastManyFullCounters) {
     const std::string plain(5000, '\n');
     EXPECT_EQ(FindLetterNOrNul(plain.data(), plain.data() + plain.size(), lines), plain.data() + plain.size());
     EXPECT_EQ(lines, 5000u);
+}
+
+// FindLineEndOrNul against a plain loop, with the readable bytes ending at the text, or
+// running on past it (lines of any length, the stop before, inside or after a 16-byte step).
+RC_GTEST_PROP(FindLineEndOrNul, StopsWhereAPlainLoopStops, ()) {
+    const auto text = *rc::gen::container<std::string>(rc::gen::element('a', '\n', '\0', ' ', '\xee'));
+    const std::size_t from = *rc::gen::inRange<std::size_t>(0, text.size() + 1);
+    const std::size_t to = *rc::gen::inRange<std::size_t>(from, text.size() + 1);
+    std::size_t stop = from;
+    while (stop < to && text[stop] != '\n' && text[stop] != '\0') ++stop;
+    const char* const expected = stop < to ? text.data() + stop : nullptr;
+    const std::string padded = text + std::string(32, '\n');
+    RC_ASSERT(FindLineEndOrNul(text.data() + from, text.data() + to, text.data() + text.size()) == expected);
+    const char* const found =
+        FindLineEndOrNul(padded.data() + from, padded.data() + to, padded.data() + padded.size());
+    RC_ASSERT(found == (expected != nullptr ? padded.data() + stop : nullptr));
 }
 
 }  // namespace
