@@ -1,8 +1,11 @@
 #include "speclink/formats/MgfMappedReader.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <cstdint>
 #include <exception>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
