@@ -55,7 +55,9 @@ bool IsMgfComment(std::string_view line) {
 MgfHeaderLine TakeMgfHeaderLine(std::string_view line, const std::string& path, uint64_t line_number,
                                 std::vector<int>& default_charges) {
     if (EqualsIgnoreCase(line, "BEGIN IONS")) return MgfHeaderLine::kBeginIons;
-    if (EqualsIgnoreCase(line, "END IONS")) throw FormatError::AtLine(path, line_number, "'END IONS' without 'BEGIN IONS'");
+    if (EqualsIgnoreCase(line, "END IONS")) {
+        throw FormatError::AtLine(path, line_number, "'END IONS' without 'BEGIN IONS'");
+    }
     const std::string_view key = KeyOf(line);
     if (key.empty()) throw FormatError::AtLine(path, line_number, "expected 'BEGIN IONS' or a KEY=value header line");
     if (!EqualsIgnoreCase(key, "CHARGE")) return MgfHeaderLine::kOther;
@@ -222,7 +224,9 @@ void MgfSpectrumParser::PeakLine(std::string_view line) {
     if (!mz) throw Error("expected a number for the peak m/z, found '" + std::string(fields[0]) + "'");
     if (!intensity) throw Error("expected a number for the peak intensity, found '" + std::string(fields[1]) + "'");
     if (!std::isfinite(*mz) || *mz <= 0.0) throw Error("peak m/z must be a positive finite number");
-    if (!std::isfinite(*intensity) || *intensity < 0.0) throw Error("peak intensity must be a finite number of at least 0");
+    if (!std::isfinite(*intensity) || *intensity < 0.0) {
+        throw Error("peak intensity must be a finite number of at least 0");
+    }
     if (count == 3 && !ParseChargeList(fields[2])) {
         throw Error("expected a fragment charge in the third column, found '" + std::string(fields[2]) + "'");
     }
@@ -239,7 +243,9 @@ void MgfSpectrumParser::Parameter(std::string_view key, std::string_view value) 
         spectrum_.precursor_mz = *mz;
         if (count == 2) {
             const std::optional<double> intensity = ParseDouble(fields[1]);
-            if (!intensity || !std::isfinite(*intensity)) throw Error("expected a precursor intensity after the PEPMASS m/z");
+            if (!intensity || !std::isfinite(*intensity)) {
+                throw Error("expected a precursor intensity after the PEPMASS m/z");
+            }
             spectrum_.precursor_intensity = *intensity;
         }
         has_pepmass_ = true;

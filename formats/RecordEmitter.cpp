@@ -78,7 +78,8 @@ void RecordEmitter::Emit(SourceSpectrum&& spectrum) {
         record.precursor_mass = p.mass;
         record.retention_time = spectrum.retention_time;
         record.precursor_intensity = spectrum.precursor_intensity;
-        record.file_name = spectrum.file_name.empty() ? RecordFileName(base_name_, spectrum.scan, p.charge) : spectrum.file_name;
+        record.file_name =
+            spectrum.file_name.empty() ? RecordFileName(base_name_, spectrum.scan, p.charge) : spectrum.file_name;
         record.scan = spectrum.scan;
         record.total_ion_current = spectrum.total_ion_current;
         record.ms_level = 2;

@@ -60,15 +60,18 @@ std::string InputBaseName(const std::string& path) {
 }
 
 std::string RecordFileName(const std::string& base, int scan, int charge) {
-    // Built in place: every record read is named.
-    char scan_text[16];
-    char charge_text[16];
-    const std::string_view scan_view(scan_text, static_cast<size_t>(std::to_chars(scan_text, scan_text + 16, scan).ptr - scan_text));
-    const std::string_view charge_view(charge_text,
-                                       static_cast<size_t>(std::to_chars(charge_text, charge_text + 16, charge).ptr - charge_text));
+    // Built in one allocation: every record read is named.
+    std::array<char, 16> scan_text;
+    std::array<char, 16> charge_text;
+    const auto text = [](std::array<char, 16>& buffer, int value) {
+        return std::string_view(buffer.data(), std::to_chars(buffer.data(), buffer.data() + buffer.size(), value).ptr);
+    };
+    const std::string_view scan_view = text(scan_text, scan);
+    const std::string_view charge_view = text(charge_text, charge);
     std::string name;
     name.reserve(base.size() + 2 * scan_view.size() + charge_view.size() + 7);
-    name.append(base).append(".").append(scan_view).append(".").append(scan_view).append(".").append(charge_view).append(".dta");
+    name.append(base).append(".").append(scan_view).append(".").append(scan_view);
+    name.append(".").append(charge_view).append(".dta");
     return name;
 }
 
