@@ -41,7 +41,7 @@ struct ParsedPiece {
     uint64_t lines = 0;
     int spectra = 0;
     std::optional<std::vector<int>> default_charges;  // set by a header CHARGE in the piece
-    size_t end = 0;                                   // where the next piece begins
+    size_t end = 0;                                   // where the next piece begins, or this empty one's cut
     size_t cut = 0;                                   // where the next piece is cut
     std::exception_ptr error;
 };
@@ -58,12 +58,15 @@ public:
 
     // The piece cut at offsets [from, to).
     ParsedPiece Parse(size_t from, size_t to) {
-        const size_t begin = MgfSpectrumStartAfter(text_, from);
-        parsed_.end = begin >= to ? begin : MgfSpectrumStartAfter(text_, to);
+        // A piece in which no spectrum starts is empty: its search ends with it, so that a
+        // long stretch without spectra is searched once, not by every piece before its end.
+        const size_t begin = MgfSpectrumStartAfter(text_, from, to);
+        parsed_.end = begin == to ? to : MgfSpectrumStartAfter(text_, to);
         parsed_.cut = to;
-        // A record for every 512 bytes is more than MGF files hold: the lists do not grow.
-        parsed_.records.reserve((parsed_.end - begin) / 512);
-        parsed_.native_ids.reserve((parsed_.end - begin) / 512);
+        // A record for every 512 bytes of the piece is more than MGF files hold: the lists
+        // seldom grow.
+        parsed_.records.reserve((to - from) / 512);
+        parsed_.native_ids.reserve((to - from) / 512);
         try {
             Walk(text_.data() + begin, text_.data() + parsed_.end);
         } catch (...) {

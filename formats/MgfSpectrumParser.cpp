@@ -2,6 +2,7 @@
 
 #include <fast_float/fast_float.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
@@ -66,16 +67,17 @@ MgfHeaderLine TakeMgfHeaderLine(std::string_view line, const std::string& path, 
     return MgfHeaderLine::kCharge;
 }
 
-size_t MgfSpectrumStartAfter(std::string_view text, size_t offset) {
+size_t MgfSpectrumStartAfter(std::string_view text, size_t offset, size_t limit) {
     if (offset == 0) return 0;
-    if (offset >= text.size()) return text.size();
+    limit = std::min(limit, text.size());
+    if (offset >= limit) return limit;
     size_t at = offset;
     if (text[at - 1] != '\n') {
-        const size_t newline = text.find('\n', at);
-        if (newline == std::string_view::npos) return text.size();
+        const size_t newline = text.substr(0, limit).find('\n', at);
+        if (newline == std::string_view::npos) return limit;
         at = newline + 1;
     }
-    while (at < text.size()) {
+    while (at < limit) {
         size_t end = text.find('\n', at);
         if (end == std::string_view::npos) end = text.size();
         std::string_view line = text.substr(at, end - at);
@@ -83,7 +85,7 @@ size_t MgfSpectrumStartAfter(std::string_view text, size_t offset) {
         if (EqualsIgnoreCase(Trim(line), "BEGIN IONS")) return at;
         at = end + 1;
     }
-    return text.size();
+    return limit;
 }
 
 MgfSpectrumParser::MgfSpectrumParser(const std::string& path, uint64_t begin_line, int index,

@@ -25,8 +25,9 @@ MgfHeaderLine TakeMgfHeaderLine(std::string_view line, const std::string& path, 
 
 /// Where the first "BEGIN IONS" line at or after byte `offset` of MGF `text` starts: the start
 /// of the first line at or after `offset`, or of a later one; the size of `text` when there is
-/// none. Text may be cut there into pieces that are read one after the other.
-size_t MgfSpectrumStartAfter(std::string_view text, size_t offset);
+/// none. Text may be cut there into pieces that are read one after the other. With a `limit`,
+/// only lines that start before it are looked at, and `limit` stands for none.
+size_t MgfSpectrumStartAfter(std::string_view text, size_t offset, size_t limit = std::string_view::npos);
 
 /// What parsing one MGF spectrum after another reuses: the peaks gather here and are copied
 /// once, at their final size, into the spectrum, and the spectrum keeps the room of its

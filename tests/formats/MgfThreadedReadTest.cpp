@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "speclink/formats/MgfPieces.h"
+#include "speclink/formats/MgfSpectrumParser.h"
 #include "speclink/tests/formats/FormatsTestHelpers.h"
 
 namespace speclink::test {
@@ -184,6 +185,33 @@ TEST(MgfPieces, GiveTheRecordsOfTheWholeFile) {
             ASSERT_EQ(records.size(), whole.records.size()) << seed << ", " << count << " pieces";
             for (size_t k = 0; k < records.size(); ++k) ExpectSameRecord(records[k], whole.records[k]);
         }
+    }
+}
+
+// Where a piece begins: the first "BEGIN IONS" line (in any case, with blanks and a '\r')
+// starting at or after the offset, and with a limit only one starting before it.
+TEST(MgfPieces, BeginAtTheFirstSpectrumStartAfterTheirCut) {
+    const std::string text = "CHARGE=2+\nBEGIN IONS\nPEPMASS=5\nEND IONS\n  begin ions \r\nEND IONS\n# x\n";
+    const size_t first = text.find("BEGIN");   // 10
+    const size_t second = text.find("  begin");  // 42
+    struct Case {
+        size_t offset;
+        size_t limit;
+        size_t start;
+    };
+    const Case cases[] = {
+        {0, std::string::npos, 0},           // the header belongs to the first piece
+        {1, std::string::npos, first},       // from inside a line, the next lines
+        {first, std::string::npos, first},   // a line starting at the offset
+        {first + 1, std::string::npos, second},
+        {second + 1, std::string::npos, text.size()},
+        {first + 1, second, second},         // none starts before the limit
+        {first + 1, second + 1, second},
+        {second + 1, second + 3, second + 3},
+        {text.size(), std::string::npos, text.size()},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(MgfSpectrumStartAfter(text, c.offset, c.limit), c.start) << c.offset << ", " << c.limit;
     }
 }
 
