@@ -48,13 +48,35 @@ std::string EncodeBase64(const std::vector<unsigned char>& bytes) {
 }
 
 std::optional<std::vector<unsigned char>> DecodeBase64(std::string_view text) {
-    std::vector<unsigned char> bytes;
-    bytes.reserve(text.size() / 4 * 3);
+    // Room for every group the text may hold; cut to what it holds at the end.
+    std::vector<unsigned char> bytes(text.size() / 4 * 3 + 3);
+    unsigned char* out = bytes.data();
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    const auto value_of = [](char c) { return static_cast<int32_t>(kTable[static_cast<unsigned char>(c)]); };
     uint32_t group = 0;
     int count = 0;    // sextets in the current group
     int padding = 0;  // '=' seen
-    for (const char c : text) {
-        const int8_t value = kTable[static_cast<unsigned char>(c)];
+    while (p != end) {
+        if (count == 0 && padding == 0) {
+            // Whole groups of four characters of the alphabet, nearly all of an array, four
+            // at a time; anything else one character at a time below.
+            while (end - p >= 4) {
+                const int32_t a = value_of(p[0]);
+                const int32_t b = value_of(p[1]);
+                const int32_t c = value_of(p[2]);
+                const int32_t d = value_of(p[3]);
+                if ((a | b | c | d) < 0) break;
+                const auto whole = static_cast<uint32_t>((a << 18) | (b << 12) | (c << 6) | d);
+                out[0] = static_cast<unsigned char>(whole >> 16);
+                out[1] = static_cast<unsigned char>(whole >> 8);
+                out[2] = static_cast<unsigned char>(whole);
+                out += 3;
+                p += 4;
+            }
+            if (p == end) break;
+        }
+        const int8_t value = kTable[static_cast<unsigned char>(*p++)];
         if (value == kSpace) continue;
         if (value == kInvalid) return std::nullopt;
         if (value == kPad) {
@@ -65,18 +87,23 @@ std::optional<std::vector<unsigned char>> DecodeBase64(std::string_view text) {
         if (padding > 0) return std::nullopt;
         group = (group << 6) | static_cast<uint32_t>(value);
         if (++count == 4) {
-            bytes.push_back(static_cast<unsigned char>(group >> 16));
-            bytes.push_back(static_cast<unsigned char>(group >> 8));
-            bytes.push_back(static_cast<unsigned char>(group));
+            out[0] = static_cast<unsigned char>(group >> 16);
+            out[1] = static_cast<unsigned char>(group >> 8);
+            out[2] = static_cast<unsigned char>(group);
+            out += 3;
             group = 0;
             count = 0;
         }
     }
-    if (count == 0) return padding == 0 ? std::optional(std::move(bytes)) : std::nullopt;
-    if (count + padding != 4) return std::nullopt;
-    group <<= 6 * (4 - count);
-    bytes.push_back(static_cast<unsigned char>(group >> 16));
-    if (count == 3) bytes.push_back(static_cast<unsigned char>(group >> 8));
+    if (count == 0) {
+        if (padding != 0) return std::nullopt;
+    } else {
+        if (count + padding != 4) return std::nullopt;
+        group <<= 6 * (4 - count);
+        *out++ = static_cast<unsigned char>(group >> 16);
+        if (count == 3) *out++ = static_cast<unsigned char>(group >> 8);
+    }
+    bytes.resize(static_cast<std::size_t>(out - bytes.data()));
     return bytes;
 }
 
