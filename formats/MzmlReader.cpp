@@ -11,6 +11,7 @@
 
 #include "speclink/formats/BinaryArrayDecoder.h"
 #include "speclink/formats/FormatError.h"
+#include "speclink/formats/MarkupScanner.h"
 #include "speclink/formats/SpectrumNaming.h"
 #include "speclink/formats/TextFields.h"
 #include "speclink/formats/XmlParser.h"
@@ -186,6 +187,16 @@ public:
         if (!root_seen_) throw FormatError(input_.path(), "1", "expected an mzML document, found no element");
     }
 
+    /// Reads the document `text` (the whole input, mapped) through a MarkupScanner; false,
+    /// when it leaves the scanner's subset, for the caller to read it through expat. Any
+    /// error leaves as an exception, found in the order the scanner meets it.
+    bool RunScanned(std::string_view text) {
+        if (!MarkupScanner(text, *this, [this](const char* passed) { input_.Release(passed); }).Run()) return false;
+        Dispatch();
+        tasks_.Finish();
+        return root_seen_;
+    }
+
     void StartElement(std::string_view name, const XmlAttributes& attributes) override {
         if (!root_seen_) {
             root_seen_ = true;
@@ -247,7 +258,7 @@ public:
 private:
     // Spectra of this much array text, or on one thread each spectrum, are finished as one
     // piece of work.
-    static constexpr size_t kBatchBytes = 1 << 20;
+    static constexpr size_t kBatchBytes = 1 << 22;
 
     FormatError SpectrumError(const std::string& message) const {
         return parser_.ErrorHere(SpectrumContext(spectrum_->index_text, spectrum_->id) + message);
@@ -456,6 +467,53 @@ private:
 
 }  // namespace
 
-void ReadMzml(ByteInput& input, RecordEmitter& emitter) { MzmlHandler(input, emitter).Run(); }
+void ReadMzml(ByteInput& input, RecordEmitter& emitter) {
+    if (!input.mapped()) {
+        MzmlHandler(input, emitter).Run();
+        return;
+    }
+    // Most files keep to the subset of XML the scanner reads. Any other, and any error, is
+    // read again through expat, whose records after those already handed on go on to the
+    // caller: the same records, counts and first error as expat's alone.
+    ReadResult scanned;
+    uint64_t handed = 0;
+    std::exception_ptr sink_failure;
+    const SpectrumSink pass = [&](CSpectrum&& record, std::string_view native_id) {
+        try {
+            emitter.sink()(std::move(record), native_id);
+            ++handed;
+        } catch (...) {
+            sink_failure = std::current_exception();
+            throw;
+        }
+    };
+    try {
+        RecordEmitter scanning = emitter.Redirected(scanned, pass);
+        if (MzmlHandler(input, scanning).RunScanned(input.MappedRest())) {
+            emitter.Forward(scanned, {}, {});
+            while (!input.NextBlock().empty()) {
+            }
+            return;
+        }
+    } catch (...) {
+        if (sink_failure) std::rethrow_exception(sink_failure);
+    }
+    ReadResult read;
+    const SpectrumSink rest = [&](CSpectrum&& record, std::string_view native_id) {
+        if (handed > 0) {
+            --handed;
+            return;
+        }
+        emitter.sink()(std::move(record), native_id);
+    };
+    RecordEmitter reading = emitter.Redirected(read, rest);
+    try {
+        MzmlHandler(input, reading).Run();
+    } catch (...) {
+        emitter.Forward(read, {}, {});
+        throw;
+    }
+    emitter.Forward(read, {}, {});
+}
 
 }  // namespace speclink

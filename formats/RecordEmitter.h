@@ -49,6 +49,8 @@ public:
     void Forward(const ReadResult& counted, std::span<CSpectrum> records, std::span<const std::string> native_ids);
 
     const ReadOptions& options() const { return options_; }
+    /// Where the records go.
+    const SpectrumSink& sink() const { return sink_; }
 
 private:
     std::string base_name_;

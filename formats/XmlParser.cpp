@@ -11,35 +11,45 @@
 namespace speclink {
 namespace {
 
-std::string_view LocalName(const XML_Char* name) {
-    const std::string_view full(name);
-    const size_t colon = full.find(':');
-    return colon == std::string_view::npos ? full : full.substr(colon + 1);
-}
-
-// Whether expat hands `c` on in text as it stands, and on the same line: printable ASCII
-// but for markup ('<', '&') and the ']' that may close a CDATA section.
+// Whether expat hands `c` on in text as it stands (see XmlVerbatimEnd).
 bool Verbatim(char c) { return c >= 0x20 && c < 0x7F && c != '<' && c != '&' && c != ']'; }
 
-// The end of the verbatim text from `p`: 16 bytes a step where SSE2 is at hand.
-const char* VerbatimEnd(const char* p, const char* end) {
+}  // namespace
+
+std::string_view XmlLocalName(std::string_view name) {
+    // Names are short: a loop rather than a call.
+    for (size_t k = 0; k < name.size(); ++k) {
+        if (name[k] == ':') return name.substr(k + 1);
+    }
+    return name;
+}
+
+// 16 bytes a step where SSE2 is at hand.
+const char* XmlVerbatimEnd(const char* p, const char* end) {
 #if defined(__SSE2__)
-    for (; end - p >= 16; p += 16) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const auto others = [](const char* at) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
         // Signed bytes: below 0x20 are the control bytes and every byte above 0x7F.
-        const __m128i other = _mm_or_si128(
-            _mm_or_si128(_mm_cmplt_epi8(bytes, _mm_set1_epi8(0x20)), _mm_cmpeq_epi8(bytes, _mm_set1_epi8(0x7F))),
-            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('<')), _mm_cmpeq_epi8(bytes, _mm_set1_epi8('&'))),
-                         _mm_cmpeq_epi8(bytes, _mm_set1_epi8(']'))));
-        const int hits = _mm_movemask_epi8(other);
+        const __m128i control = _mm_or_si128(_mm_cmplt_epi8(bytes, _mm_set1_epi8(0x20)),
+                                             _mm_cmpeq_epi8(bytes, _mm_set1_epi8(0x7F)));
+        const __m128i markup = _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('<')),
+                                            _mm_cmpeq_epi8(bytes, _mm_set1_epi8('&')));
+        return _mm_or_si128(_mm_or_si128(control, markup), _mm_cmpeq_epi8(bytes, _mm_set1_epi8(']')));
+    };
+    // Base64 arrays run for kilobytes: 64 bytes a step until one holds a stop.
+    for (; end - p >= 64; p += 64) {
+        const __m128i any =
+            _mm_or_si128(_mm_or_si128(others(p), others(p + 16)), _mm_or_si128(others(p + 32), others(p + 48)));
+        if (_mm_movemask_epi8(any) != 0) break;
+    }
+    for (; end - p >= 16; p += 16) {
+        const int hits = _mm_movemask_epi8(others(p));
         if (hits != 0) return p + std::countr_zero(static_cast<unsigned>(hits));
     }
 #endif
     while (p != end && Verbatim(*p)) ++p;
     return p;
 }
-
-}  // namespace
 
 XmlParser::XmlParser(ByteInput& input, XmlHandler& handler, std::string_view raw_text_element)
     : input_(input),
@@ -55,8 +65,14 @@ XmlParser::XmlParser(ByteInput& input, XmlHandler& handler, std::string_view raw
 XmlParser::~XmlParser() { XML_ParserFree(parser_); }
 
 std::optional<std::string_view> XmlAttributes::Get(std::string_view name) const {
+    if (pairs_ == nullptr) {
+        for (std::size_t k = 0; k + 1 < views_.size(); k += 2) {
+            if (views_[k] == name) return views_[k + 1];
+        }
+        return std::nullopt;
+    }
     for (const XML_Char** pair = pairs_; *pair != nullptr; pair += 2) {
-        if (LocalName(pair[0]) == name) return std::string_view(pair[1]);
+        if (XmlLocalName(pair[0]) == name) return std::string_view(pair[1]);
     }
     return std::nullopt;
 }
@@ -78,13 +94,13 @@ void XmlParser::OnStart(void* self, const XML_Char* name, const XML_Char** attri
     const std::string_view tag = parser->raw_open_tag_;
     const bool raw = !tag.empty() && tag.substr(1, tag.size() - 2) == name;
     parser->raw_start_at_ = raw ? XML_GetCurrentByteIndex(parser->parser_) : -1;
-    parser->Guard([&] { parser->handler_.StartElement(LocalName(name), XmlAttributes(attributes)); });
+    parser->Guard([&] { parser->handler_.StartElement(XmlLocalName(name), XmlAttributes(attributes)); });
 }
 
 void XmlParser::OnEnd(void* self, const XML_Char* name) {
     auto* parser = static_cast<XmlParser*>(self);
     parser->raw_start_at_ = -1;
-    parser->Guard([&] { parser->handler_.EndElement(LocalName(name)); });
+    parser->Guard([&] { parser->handler_.EndElement(XmlLocalName(name)); });
 }
 
 void XmlParser::OnText(void* self, const XML_Char* text, int length) {
@@ -117,7 +133,7 @@ void XmlParser::Feed(const char* begin, const char* end) {
     const char* p = begin;
     while (p != end) {
         if (raw_open_) {
-            const char* const text_end = VerbatimEnd(p, end);
+            const char* const text_end = XmlVerbatimEnd(p, end);
             if (text_end != p) {
                 Guard([&] { handler_.Text(std::string_view(p, static_cast<size_t>(text_end - p))); });
                 if (failure_) std::rethrow_exception(failure_);

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <exception>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -13,14 +14,25 @@
 
 namespace speclink {
 
-/// The attributes of an element, as expat hands them over.
+/// An element or attribute name without its namespace prefix.
+std::string_view XmlLocalName(std::string_view name);
+
+/// The end of the text from `p` that an XML parser hands on as it stands, and on the same
+/// line: printable ASCII but for markup ('<', '&') and the ']' that may close a CDATA
+/// section.
+const char* XmlVerbatimEnd(const char* p, const char* end);
+
+/// The attributes of an element: as expat hands them over, or as views of local names (see
+/// XmlLocalName) and values in turn.
 class XmlAttributes {
 public:
     explicit XmlAttributes(const XML_Char** pairs) : pairs_(pairs) {}
+    explicit XmlAttributes(std::span<const std::string_view> pairs) : views_(pairs) {}
     std::optional<std::string_view> Get(std::string_view name) const;
 
 private:
-    const XML_Char** pairs_;
+    const XML_Char** pairs_ = nullptr;
+    std::span<const std::string_view> views_;
 };
 
 /// What a streaming XML reader does with the events of the parser. Element names come without

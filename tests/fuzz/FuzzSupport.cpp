@@ -1,12 +1,14 @@
 #include "speclink/tests/fuzz/FuzzSupport.h"
 
 #include <stdlib.h>
+#include <zlib.h>
 
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <system_error>
+#include <vector>
 
 #include "speclink/formats/FormatError.h"
 #include "speclink/formats/SpectrumNaming.h"
@@ -36,6 +38,63 @@ std::string ScratchDirectory::Write(const std::string& name, const uint8_t* data
 const ScratchDirectory& Scratch() {
     static const ScratchDirectory scratch;
     return scratch;
+}
+
+namespace {
+
+struct Outcome {
+    std::vector<CSpectrum> records;
+    ReadResult result;
+    std::string error;  // line and message, without the file
+};
+
+Outcome ReadOutcome(const std::string& path, Reader reader) {
+    Outcome outcome;
+    ReadOptions options;
+    options.assign_charges = {2, 3};
+    const SpectrumSink keep = [&](CSpectrum&& record, std::string_view) { outcome.records.push_back(std::move(record)); };
+    try {
+        ByteInput input(path);
+        RecordEmitter emitter("input", options, outcome.result, keep);
+        reader(input, emitter);
+    } catch (const FormatError& error) {
+        outcome.error = std::to_string(error.line().value_or(0)) + ": " + error.message();
+    }
+    return outcome;
+}
+
+bool SameRecord(const CSpectrum& a, const CSpectrum& b) {
+    if (a.charge != b.charge || a.scan != b.scan || a.title != b.title || a.peptide != b.peptide ||
+        a.file_name != b.file_name || a.peaks.size() != b.peaks.size()) {
+        return false;
+    }
+    // Bit for bit: NaN never reaches a record.
+    if (a.precursor_mz != b.precursor_mz || a.precursor_mass != b.precursor_mass ||
+        a.retention_time != b.retention_time || a.precursor_intensity != b.precursor_intensity) {
+        return false;
+    }
+    for (size_t k = 0; k < a.peaks.size(); ++k) {
+        if (a.peaks[k].mz != b.peaks[k].mz || a.peaks[k].intensity != b.peaks[k].intensity) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+void ReadBothWays(const uint8_t* data, size_t size, const std::string& name, Reader reader) {
+    const std::string plain = Scratch().Write(name, data, size);
+    const std::string gzip = (Scratch().path() / (name + ".gz")).string();
+    gzFile out = gzopen(gzip.c_str(), "wb");
+    Require(out != nullptr && (size == 0 || gzwrite(out, data, static_cast<unsigned>(size)) == static_cast<int>(size)),
+            "cannot write the gzip copy of the fuzz input");
+    Require(gzclose(out) == Z_OK, "cannot write the gzip copy of the fuzz input");
+    const Outcome mapped = ReadOutcome(plain, reader);
+    const Outcome stream = ReadOutcome(gzip, reader);
+    Require(mapped.error == stream.error, "the plain file and the gzip stream fail otherwise");
+    Require(mapped.result == stream.result, "the plain file and the gzip stream count otherwise");
+    bool same = mapped.records.size() == stream.records.size();
+    for (size_t k = 0; same && k < mapped.records.size(); ++k) same = SameRecord(mapped.records[k], stream.records[k]);
+    Require(same, "the plain file and the gzip stream give other records");
 }
 
 void Require(bool condition, const char* what) {

@@ -42,6 +42,11 @@ using Reader = void (*)(ByteInput&, RecordEmitter&);
 /// aborts.
 void ReadChecked(const std::string& path, Reader reader);
 
+/// Writes the bytes as `name` and as a gzip copy, reads both with `reader` (a plain file is
+/// mapped and read whole, a gzip file streamed), and aborts unless both give the same
+/// records, counts, and error line and message.
+void ReadBothWays(const uint8_t* data, size_t size, const std::string& name, Reader reader);
+
 /// Aborts with `what` on standard error unless `condition` holds.
 void Require(bool condition, const char* what);
 

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "speclink/formats/XmlParser.h"
+
+namespace speclink {
+
+/// Hands a whole XML document in memory to an XmlHandler, as XmlParser does, but only when the
+/// document keeps to the plain subset that spectrum files are written in, at several times
+/// expat's speed:
+///
+/// - ASCII throughout, tabs and line ends the only control bytes; an optional XML
+///   declaration of UTF-8 (or none), comments, no DOCTYPE, CDATA or processing instruction;
+/// - names of ASCII letters, digits and "_:.-";
+/// - attribute values in either quote, with the five predefined entities, their tabs and
+///   line ends read as spaces; in text, no reference and no '\r'.
+///
+/// Run gives false as soon as the document leaves this subset, or is not well-formed: the
+/// events handed on up to there are those expat hands on, and the caller reads the document
+/// with XmlParser for the rest (and for the error, if any). An exception from the handler
+/// leaves Run.
+class MarkupScanner {
+public:
+    /// `passed(p)` is told, every few MiB, that the text before p is not read again.
+    MarkupScanner(std::string_view text, XmlHandler& handler, std::function<void(const char*)> passed)
+        : text_(text), handler_(handler), passed_(std::move(passed)) {}
+
+    bool Run();
+
+private:
+    // Each gives false where the document leaves the subset or is malformed.
+    bool Declaration();
+    bool Comment();
+    bool StartTag();
+    bool EndTag();
+    bool Text(bool inside);
+    // The name at p_, moved past.
+    std::string_view Name();
+    // The attribute value at p_ (after its opening quote), onto values_.
+    bool Value(char quote);
+
+    std::string_view text_;
+    const char* p_ = nullptr;
+    const char* end_ = nullptr;
+    XmlHandler& handler_;
+    std::function<void(const char*)> passed_;
+    const char* passed_at_ = nullptr;
+    std::vector<std::string_view> open_;  // the names of the open elements
+    bool root_seen_ = false;
+    // An element's attributes: names and plain values as they stand in the text, values with
+    // references or white space decoded into decoded_ (whose strings do not move), and both
+    // as views, name, value, ...
+    std::vector<std::string_view> names_;
+    std::vector<std::string_view> values_;
+    std::deque<std::string> decoded_;
+    std::vector<std::string_view> pairs_;
+};
+
+}  // namespace speclink

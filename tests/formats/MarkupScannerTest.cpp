@@ -1,0 +1,199 @@
+// mzML read through the markup scanner (a plain file in memory) against the same bytes read
+// through expat (the gzip stream): the same records, counts and first error, for documents
+// inside the scanner's subset, outside it and malformed, and for the real files beside the
+// repository.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "speclink/formats/ByteInput.h"
+#include "speclink/formats/MarkupScanner.h"
+#include "speclink/formats/MzmlWriter.h"
+#include "speclink/formats/XmlParser.h"
+#include "speclink/formats/ProtonMass.h"
+#include "speclink/tests/formats/FormatsTestHelpers.h"
+
+namespace speclink::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string SmallMzml(const TempDir& dir) {
+    MzmlWriteOptions options;
+    options.mz.zlib = true;
+    {
+        MzmlWriter writer(dir / "w.mzML", options);
+        for (int k = 0; k < 40; ++k) {
+            CSpectrum spectrum;
+            spectrum.charge = 2 + k % 2;
+            spectrum.precursor_mz = 400.0 + 3.25 * k;
+            spectrum.precursor_mass = MassFromMz(spectrum.precursor_mz, spectrum.charge);
+            spectrum.scan = k + 1;
+            spectrum.title = "run.spectrum " + std::to_string(k);
+            for (int p = 0; p < 5 + k % 7; ++p) spectrum.peaks.push_back({100.0 + 37.5 * p + k, 10.0 * (p + 1)});
+            writer.Write(spectrum);
+        }
+        writer.Close();
+    }
+    return ReadFile(dir / "w.mzML");
+}
+
+// `text` with the first `from` replaced by `to` (nth = 0), or its `nth` one.
+std::string Replaced(std::string text, const std::string& from, const std::string& to, int nth = 0) {
+    size_t at = text.find(from);
+    for (; nth > 0 && at != std::string::npos; --nth) at = text.find(from, at + 1);
+    if (at == std::string::npos) {
+        ADD_FAILURE() << "no '" << from << "' to replace";
+        return text;
+    }
+    text.replace(at, from.size(), to);
+    return text;
+}
+
+std::string Crlf(const std::string& text) {
+    std::string out;
+    for (const char c : text) out += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    return out;
+}
+
+// Reads `text` both ways and expects the same outcome.
+void ExpectSameBothWays(const TempDir& dir, const std::string& text, const std::string& what) {
+    SCOPED_TRACE(what);
+    // The same name, so that the records are named alike; gzip is told by its first bytes.
+    fs::create_directories(dir / "gz");
+    WriteFile(dir / "t.mzML", text);
+    WriteFile(dir / "gz/t.mzML", Gzip(text));
+    std::string scanned_error;
+    std::string expat_error;
+    ReadOutcome scanned;
+    ReadOutcome expat;
+    try {
+        scanned = ReadPath(dir / "t.mzML");
+    } catch (const FormatError& error) {
+        scanned_error = error.message() + " at " + std::to_string(error.line().value_or(0));
+    }
+    try {
+        expat = ReadPath(dir / "gz/t.mzML");
+    } catch (const FormatError& error) {
+        expat_error = error.message() + " at " + std::to_string(error.line().value_or(0));
+    }
+    EXPECT_EQ(scanned_error, expat_error);
+    EXPECT_EQ(scanned.result, expat.result);
+    ASSERT_EQ(scanned.records.size(), expat.records.size());
+    for (size_t k = 0; k < expat.records.size(); ++k) ExpectSameRecord(scanned.records[k], expat.records[k]);
+}
+
+// The events a parser hands on, as text; adjacent texts joined, as expat may split them
+// anywhere.
+class Recording : public XmlHandler {
+public:
+    void StartElement(std::string_view name, const XmlAttributes& attributes) override {
+        log += "<" + std::string(name);
+        for (const char* attribute : {"id", "index", "accession", "value", "name", "unitAccession", "ref"}) {
+            if (const auto value = attributes.Get(attribute)) {
+                log += " " + std::string(attribute) + "=" + std::string(*value);
+            }
+        }
+        log += ">";
+    }
+    void EndElement(std::string_view name) override { log += "</" + std::string(name) + ">"; }
+    void Text(std::string_view text) override { log += text; }
+
+    std::string log;
+};
+
+TEST(MarkupScanner, HandsOnExpatsEventsOrStopsAtWhatItDoesNotRead) {
+    const TempDir dir;
+    const std::string clean = SmallMzml(dir);
+    const std::string title = "\"spectrum title\" value=\"run.spectrum 3\"";
+    struct Case {
+        std::string text;
+        bool scanned;
+    };
+    const std::vector<Case> cases = {
+        {clean, true},
+        {Replaced(clean, "<scanList", "<!-- a comment --><scanList", 3), true},
+        {Replaced(clean, title, "\"spectrum title\" value=\"a &amp; b&lt;&quot;\tc\r\nd\"  "), true},
+        {Replaced(clean, title, "\"spectrum title\" value = 'x\"y'"), true},
+        {Replaced(Replaced(clean, "<mzML ", "<mzML xmlns:ms=\"urn:x\" "), "<cvParam", "<ms:cvParam", 9), true},
+        {Crlf(clean), false},
+        {Replaced(clean, title, "\"spectrum title\" value=\"&#65;\""), false},
+        {Replaced(clean, title, "\"spectrum title\" value=\"caf\xc3\xa9\""), false},
+        {Replaced(clean, "<binary>", "<binary><![CDATA[]]>", 4), false},
+        {Replaced(clean, "<mzML", "<!DOCTYPE mzML><mzML"), false},
+    };
+    for (size_t k = 0; k < cases.size(); ++k) {
+        const Case& c = cases[k];
+        SCOPED_TRACE("case " + std::to_string(k));
+        Recording scanned;
+        EXPECT_EQ(MarkupScanner(c.text, scanned, [](const char*) {}).Run(), c.scanned);
+        if (!c.scanned) continue;
+        WriteFile(dir / "x.mzML", c.text);
+        ByteInput input(dir / "x.mzML");
+        Recording expat;
+        XmlParser(input, expat).Parse();
+        EXPECT_EQ(scanned.log, expat.log);
+    }
+}
+
+TEST(MarkupScanner, ReadsAsExpatDoesInsideAndOutsideItsSubset) {
+    const TempDir dir;
+    const std::string clean = SmallMzml(dir);
+    ASSERT_NE(clean.find("\"spectrum title\" value=\"run.spectrum 3\""), std::string::npos);
+    const std::string title = "\"spectrum title\" value=\"run.spectrum 3\"";
+    struct Case {
+        std::string what;
+        std::string text;
+    };
+    const std::vector<Case> cases = {
+        {"as written", clean},
+        {"line ends CRLF", Crlf(clean)},
+        {"a comment in a spectrum", Replaced(clean, "<scanList", "<!-- a -- comment --><scanList", 3)},
+        {"a well-formed comment", Replaced(clean, "<scanList", "<!-- a comment --><scanList", 3)},
+        {"entities and white space in a value",
+         Replaced(clean, title, "\"spectrum title\" value=\"a &amp; b&lt;&quot;\tc\r\nd\"")},
+        {"single quotes, spaces around =", Replaced(clean, title, "\"spectrum title\" value = 'x\"y'")},
+        {"a character reference", Replaced(clean, title, "\"spectrum title\" value=\"&#65;\"")},
+        {"an undefined entity", Replaced(clean, title, "\"spectrum title\" value=\"&nope;\"")},
+        {"UTF-8 in a value", Replaced(clean, title, "\"spectrum title\" value=\"caf\xc3\xa9\"")},
+        {"a byte that is not UTF-8", Replaced(clean, title, "\"spectrum title\" value=\"caf\xe9\"")},
+        {"a control byte in a value", Replaced(clean, title, "\"spectrum title\" value=\"a\x01\"")},
+        {"'<' in a value", Replaced(clean, title, "\"spectrum title\" value=\"a<b\"")},
+        {"a duplicate attribute", Replaced(clean, title, "\"spectrum title\" name=\"x\" value=\"v\"")},
+        {"attributes not set apart", Replaced(clean, title, "\"spectrum title\"value=\"v\"")},
+        {"a mismatched end tag", Replaced(clean, "</scanList>", "</scanlist>", 5)},
+        {"an end tag left open", Replaced(clean, "</spectrum>", "</spectrum", 7)},
+        {"a CDATA section", Replaced(clean, "<binary>", "<binary><![CDATA[]]>", 4)},
+        {"']]>' in text", Replaced(clean, "<binary>", "<binary>]]>", 4)},
+        {"a control byte in text", Replaced(clean, "<binary>", "<binary>\x02", 4)},
+        {"a reference in text", Replaced(clean, "<binary>", "<binary>&amp;", 4)},
+        {"a processing instruction", Replaced(clean, "<scanList", "<?pi x?><scanList", 2)},
+        {"a DOCTYPE", Replaced(clean, "<mzML", "<!DOCTYPE mzML><mzML")},
+        {"another encoding", Replaced(clean, "encoding=\"UTF-8\"", "encoding=\"ISO-8859-1\"")},
+        // Found by fuzz_mzml: only the declaration's encoding was looked at.
+        {"a malformed declaration", Replaced(clean, "version=\"1.0\"", "version=\"1.0\"?x")},
+        {"a declaration without a version", Replaced(clean, "version=\"1.0\" ", "")},
+        {"a namespace prefix",
+         Replaced(Replaced(clean, "<mzML ", "<mzML xmlns:ms=\"urn:x\" "), "<cvParam", "<ms:cvParam", 9)},
+        {"text after the root", clean + "x"},
+        {"a second root", clean + "<mzML/>"},
+        {"cut short", clean.substr(0, clean.size() / 2)},
+        {"empty", ""},
+    };
+    for (const Case& c : cases) ExpectSameBothWays(dir, c.text, c.what);
+}
+
+TEST(MarkupScanner, RealFilesReadAsExpatReadsThem) {
+    const fs::path data = fs::path(SPECLINK_TEST_SOURCE_DIR) / ".." / ".." / "shared" / "data";
+    if (!fs::is_directory(data)) GTEST_SKIP() << "no " << data;
+    const TempDir dir;
+    for (const char* name : {"SmallCalibratibleYeast.mzml", "matchms-testdata.mzML", "sliced-mzml.mzML"}) {
+        ExpectSameBothWays(dir, ReadFile((data / name).string()), name);
+    }
+}
+
+}  // namespace
+}  // namespace speclink::test
