@@ -7,12 +7,36 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 namespace speclink {
 namespace {
 
 // Whether expat hands `c` on in text as it stands (see XmlVerbatimEnd).
 bool Verbatim(char c) { return c >= 0x20 && c < 0x7F && c != '<' && c != '&' && c != ']'; }
+
+#if defined(__x86_64__)
+// The long runs (base64 arrays) 32 bytes a step on processors with AVX2, asked for at run
+// time: the build itself assumes only SSE2. Gives where a byte that is not verbatim may lie,
+// within the last 32 bytes or sooner.
+__attribute__((target("avx2"))) const char* SkipVerbatimWide(const char* p, const char* end) {
+    for (; end - p >= 32; p += 32) {
+        const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+        const __m256i control = _mm256_or_si256(_mm256_cmpgt_epi8(_mm256_set1_epi8(0x20), bytes),
+                                                _mm256_cmpeq_epi8(bytes, _mm256_set1_epi8(0x7F)));
+        const __m256i markup = _mm256_or_si256(_mm256_cmpeq_epi8(bytes, _mm256_set1_epi8('<')),
+                                               _mm256_cmpeq_epi8(bytes, _mm256_set1_epi8('&')));
+        const __m256i any =
+            _mm256_or_si256(_mm256_or_si256(control, markup), _mm256_cmpeq_epi8(bytes, _mm256_set1_epi8(']')));
+        if (_mm256_movemask_epi8(any) != 0) return p;
+    }
+    return p;
+}
+
+const bool kWide = __builtin_cpu_supports("avx2");
+#endif
 
 }  // namespace
 
@@ -36,6 +60,9 @@ const char* XmlVerbatimEnd(const char* p, const char* end) {
                                             _mm_cmpeq_epi8(bytes, _mm_set1_epi8('&')));
         return _mm_or_si128(_mm_or_si128(control, markup), _mm_cmpeq_epi8(bytes, _mm_set1_epi8(']')));
     };
+#if defined(__x86_64__)
+    if (kWide && end - p >= 64) p = SkipVerbatimWide(p, end);
+#endif
     // Base64 arrays run for kilobytes: 64 bytes a step until one holds a stop.
     for (; end - p >= 64; p += 64) {
         const __m128i any =

@@ -4,6 +4,7 @@
 // repository.
 
 #include <gtest/gtest.h>
+#include <rapidcheck/gtest.h>
 
 #include <filesystem>
 #include <string>
@@ -184,6 +185,23 @@ TEST(MarkupScanner, ReadsAsExpatDoesInsideAndOutsideItsSubset) {
         {"empty", ""},
     };
     for (const Case& c : cases) ExpectSameBothWays(dir, c.text, c.what);
+}
+
+// The end of verbatim text against a plain loop, over runs long enough for every step width
+// (64, 32 and 16 bytes, then one at a time), with the stop anywhere in them.
+RC_GTEST_PROP(XmlVerbatimEnd, StopsWhereAPlainLoopStops, ()) {
+    const std::string plain = "ABCxyz019+/= \"'>";
+    const std::string stops = std::string("<&]\t\n\r\x01\x7f\x80\xff", 10);
+    const auto length = *rc::gen::inRange<std::size_t>(0, 300);
+    std::string text;
+    for (std::size_t k = 0; k < length; ++k) text += plain[*rc::gen::inRange<std::size_t>(0, plain.size())];
+    if (*rc::gen::arbitrary<bool>()) {
+        const char stop = stops[*rc::gen::inRange<std::size_t>(0, stops.size())];
+        text.insert(*rc::gen::inRange<std::size_t>(0, text.size() + 1), 1, stop);
+    }
+    std::size_t expected = 0;
+    while (expected < text.size() && plain.find(text[expected]) != std::string::npos) ++expected;
+    RC_ASSERT(XmlVerbatimEnd(text.data(), text.data() + text.size()) == text.data() + expected);
 }
 
 TEST(MarkupScanner, RealFilesReadAsExpatReadsThem) {
