@@ -5,7 +5,9 @@
 
 namespace speclink {
 
-/// Reads mzML 1.0/1.1 (plain or indexed), streaming: one spectrum is held at a time.
+/// Reads mzML 1.0/1.1 (plain or indexed), streaming: one spectrum is held at a time. A plain
+/// file is read through a MarkupScanner where it keeps to the scanner's subset of XML, and
+/// through expat otherwise; the records, counts and errors are expat's either way.
 ///
 /// Per <spectrum>: the "ms level" parameter (MS:1000511; "MS1 spectrum" MS:1000579 alone means
 /// level 1), "spectrum title" (MS:1000796) and "total ion current" (MS:1000285); from the first
