@@ -42,6 +42,7 @@ ByteInput::ByteInput(std::string path, uint64_t begin, uint64_t end) : path_(std
     if (begin > end || end > mapping_size_) throw std::invalid_argument(path_ + ": byte range outside the file");
     mapping_offset_ = begin;
     mapping_end_ = end;
+    reported_ = begin;
 }
 
 ByteInput::~ByteInput() {
@@ -89,6 +90,14 @@ bool ByteInput::FillRaw() {
     return true;
 }
 
+void ByteInput::Passed(const char* at) {
+    if (mapping_ == nullptr || at <= mapping_) return;
+    const size_t offset = std::min(static_cast<size_t>(at - mapping_), mapping_end_);
+    if (offset <= reported_) return;
+    if (progress_ != nullptr) progress_->Add(offset - reported_);
+    reported_ = offset;
+}
+
 void ByteInput::Release(const char* end) {
     if (mapping_ == nullptr || end <= mapping_) return;
     const auto page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
@@ -117,7 +126,7 @@ std::string_view ByteInput::NextBlock() {
         const size_t size = std::min(kMappedBlockSize, mapping_end_ - mapping_offset_);
         const std::string_view block(mapping_ + mapping_offset_, size);
         mapping_offset_ += size;
-        if (progress_ != nullptr && size > 0) progress_->Add(size);
+        Passed(mapping_ + mapping_offset_);
         return block;
     }
     if (peeked_pending_) {

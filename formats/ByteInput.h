@@ -57,6 +57,10 @@ public:
     std::string_view MappedRest() const;
     size_t MappedReadableAfter() const { return mapping_size_ - mapping_end_; }
 
+    /// A mapped file: the content before `at` has been read, though not through NextBlock;
+    /// the progress counter is told so (NextBlock tells it of no byte twice).
+    void Passed(const char* at);
+
     /// A mapped file: the content before `end` is no longer read, so that its pages leave
     /// the process's memory (they stay in the system's file cache).
     void Release(const char* end);
@@ -96,6 +100,7 @@ private:
     size_t mapping_offset_ = 0;
     size_t mapping_end_ = 0;  ///< where the content ends in the mapping
     size_t released_ = 0;  ///< bytes of the mapping given back, whole pages
+    size_t reported_ = 0;  ///< bytes of the mapping the progress counter has been told of
 };
 
 }  // namespace speclink

@@ -170,16 +170,7 @@ public:
         // Nothing before the next piece's cut is read again: it looks back one byte, and
         // then for its first spectrum start.
         input_.Release(text_ + parsed.cut - 1);
-        while (consumed_ < parsed.end) {
-            const size_t block = input_.NextBlock().size();
-            if (block == 0) break;
-            consumed_ += block;
-        }
-    }
-
-    void Finish() {
-        while (!input_.NextBlock().empty()) {
-        }
+        input_.Passed(text_ + parsed.end);
     }
 
 private:
@@ -197,7 +188,6 @@ private:
     RecordEmitter& emitter_;
     MgfState state_;
     const char* text_;
-    size_t consumed_ = 0;
 };
 
 }  // namespace
@@ -217,7 +207,7 @@ void ReadMappedMgf(ByteInput& input, RecordEmitter& emitter, const MgfState& sta
                 .Parse(k * piece, std::min(text.size(), (k + 1) * piece));
         },
         [&hand_on](ParsedPiece parsed) { hand_on(std::move(parsed)); });
-    hand_on.Finish();
+    input.Passed(text.data() + text.size());
 }
 
 }  // namespace speclink

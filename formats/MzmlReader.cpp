@@ -191,7 +191,11 @@ public:
     /// when it leaves the scanner's subset, for the caller to read it through expat. Any
     /// error leaves as an exception, found in the order the scanner meets it.
     bool RunScanned(std::string_view text) {
-        if (!MarkupScanner(text, *this, [this](const char* passed) { input_.Release(passed); }).Run()) return false;
+        const auto passed = [this](const char* at) {
+            input_.Release(at);
+            input_.Passed(at);
+        };
+        if (!MarkupScanner(text, *this, passed).Run()) return false;
         Dispatch();
         tasks_.Finish();
         return root_seen_;
@@ -489,10 +493,10 @@ void ReadMzml(ByteInput& input, RecordEmitter& emitter) {
     };
     try {
         RecordEmitter scanning = emitter.Redirected(scanned, pass);
-        if (MzmlHandler(input, scanning).RunScanned(input.MappedRest())) {
+        const std::string_view text = input.MappedRest();
+        if (MzmlHandler(input, scanning).RunScanned(text)) {
             emitter.Forward(scanned, {}, {});
-            while (!input.NextBlock().empty()) {
-            }
+            input.Passed(text.data() + text.size());
             return;
         }
     } catch (...) {

@@ -3,6 +3,7 @@
 #include <random>
 
 #include "speclink/tests/formats/FormatsTestHelpers.h"
+#include "speclink/formats/MzmlWriter.h"
 #include "speclink/formats/SpectrumFormat.h"
 
 namespace speclink::test {
@@ -67,17 +68,44 @@ TEST(SpectrumReader, ReadsSeveralFilesAsOneRunAndReportsProgress) {
     WriteFile(dir / "a.mgf", kMgf);
     WriteFile(dir / "b.ms2", "S\t1\t1\t500\nZ\t2\t999\n100 1\n");
     WriteFile(dir / "c.mgf.gz", Gzip(kMgf));
-    const uint64_t total = std::filesystem::file_size(dir / "a.mgf") + std::filesystem::file_size(dir / "b.ms2") +
-                           std::filesystem::file_size(dir / "c.mgf.gz");
+    // mzML of several MiB read in memory, and the same with a character reference in its
+    // last spectrum, read in memory up to there and then again through expat: every byte is
+    // told of once.
+    {
+        MzmlWriter writer(dir / "d.mzML");
+        for (int k = 0; k < 1500; ++k) {
+            CSpectrum spectrum;
+            spectrum.charge = 2;
+            spectrum.precursor_mz = 500.0;
+            spectrum.precursor_mass = 999.0;
+            spectrum.scan = k + 1;
+            for (int p = 0; p < 250; ++p) spectrum.peaks.push_back({100.0 + p, 1.0 + k});
+            writer.Write(spectrum);
+        }
+        writer.Close();
+    }
+    std::string referenced = ReadFile(dir / "d.mzML");
+    ASSERT_GT(referenced.size(), 5u << 20);
+    const size_t last = referenced.rfind("value=\"2\"");
+    ASSERT_NE(last, std::string::npos);
+    referenced.replace(last, 9, "value=\"&#50;\"");
+    WriteFile(dir / "e.mzML", referenced);
+    const std::vector<std::string> paths = {dir / "a.mgf", dir / "b.ms2", dir / "c.mgf.gz", dir / "d.mzML",
+                                            dir / "e.mzML"};
+    uint64_t total = 0;
+    for (const std::string& path : paths) total += std::filesystem::file_size(path);
     std::vector<std::pair<uint64_t, uint64_t>> calls;
     ReadOptions options;
     options.progress = [&](uint64_t done, uint64_t all) { calls.emplace_back(done, all); };
     std::vector<std::string> names;
-    const ReadResult result = ReadSpectra({dir / "a.mgf", dir / "b.ms2", dir / "c.mgf.gz"}, options,
-                                          [&](CSpectrum&& s, std::string_view) { names.push_back(s.file_name); });
-    EXPECT_EQ(names, (std::vector<std::string>{"a.3.3.2.dta", "b.1.1.2.dta", "c.3.3.2.dta"}));
-    EXPECT_EQ(result.files, 3u);
-    EXPECT_EQ(result.records, 3u);
+    const ReadResult result =
+        ReadSpectra(paths, options, [&](CSpectrum&& s, std::string_view) { names.push_back(s.file_name); });
+    ASSERT_EQ(names.size(), 3u + 2 * 1500);
+    EXPECT_EQ(std::vector<std::string>(names.begin(), names.begin() + 4),
+              (std::vector<std::string>{"a.3.3.2.dta", "b.1.1.2.dta", "c.3.3.2.dta", "d.1.1.2.dta"}));
+    EXPECT_EQ(names.back(), "e.1500.1500.2.dta");
+    EXPECT_EQ(result.files, 5u);
+    EXPECT_EQ(result.records, 3u + 2 * 1500);
     ASSERT_FALSE(calls.empty());
     EXPECT_EQ(calls.back(), std::make_pair(total, total));
     for (size_t i = 1; i < calls.size(); ++i) EXPECT_LE(calls[i - 1].first, calls[i].first);
