@@ -42,24 +42,44 @@ const ScratchDirectory& Scratch() {
 
 namespace {
 
+// What reading a file gave: its records (each checked against the readers' promises as it
+// is handed out), counts, and error line and message without the file.
 struct Outcome {
     std::vector<CSpectrum> records;
     ReadResult result;
-    std::string error;  // line and message, without the file
+    std::string error;
 };
 
 Outcome ReadOutcome(const std::string& path, Reader reader) {
     Outcome outcome;
+    // Two charges to assign, so that spectra without a charge take the multi-record path too.
     ReadOptions options;
     options.assign_charges = {2, 3};
-    const SpectrumSink keep = [&](CSpectrum&& record, std::string_view) { outcome.records.push_back(std::move(record)); };
+    const SpectrumSink keep = [&](CSpectrum&& spectrum, std::string_view) {
+        Require(spectrum.charge >= 1, "record charge below 1");
+        Require(std::isfinite(spectrum.precursor_mass) && spectrum.precursor_mass > 0.0,
+                "record [M+H]+ not finite and positive");
+        Require(std::isfinite(spectrum.precursor_mz), "record precursor m/z not finite");
+        Require(!spectrum.peaks.empty(), "record without peaks");
+        Require(!spectrum.file_name.empty(), "record without a file name");
+        for (const Peak& peak : spectrum.peaks) {
+            Require(std::isfinite(peak.mz) && peak.mz > 0.0, "peak m/z not finite and positive");
+            Require(std::isfinite(peak.intensity) && peak.intensity >= 0.0, "peak intensity negative or not finite");
+        }
+        outcome.records.push_back(std::move(spectrum));
+    };
     try {
         ByteInput input(path);
-        RecordEmitter emitter("input", options, outcome.result, keep);
+        RecordEmitter emitter(InputBaseName(path), options, outcome.result, keep);
         reader(input, emitter);
     } catch (const FormatError& error) {
+        // Bad input, reported with its position: the expected outcome for most fuzz inputs.
         outcome.error = std::to_string(error.line().value_or(0)) + ": " + error.message();
     }
+    const ReadResult& result = outcome.result;
+    Require(result.records == outcome.records.size(), "record count differs from the records handed out");
+    Require(result.assigned_charge_records <= result.records, "more assigned-charge records than records");
+    Require(result.skipped() <= result.spectra, "more spectra skipped than found");
     return outcome;
 }
 
@@ -81,9 +101,21 @@ bool SameRecord(const CSpectrum& a, const CSpectrum& b) {
 
 }  // namespace
 
+void Require(bool condition, const char* what) {
+    if (condition) return;
+    std::fprintf(stderr, "broken promise: %s\n", what);
+    std::abort();
+}
+
+void ReadChecked(const std::string& path, Reader reader) { ReadOutcome(path, reader); }
+
 void ReadBothWays(const uint8_t* data, size_t size, const std::string& name, Reader reader) {
     const std::string plain = Scratch().Write(name, data, size);
-    const std::string gzip = (Scratch().path() / (name + ".gz")).string();
+    // The same name inside a directory of its own, so that the records are named alike; gzip
+    // is told by its first bytes.
+    const std::filesystem::path gzip_directory = Scratch().path() / "gz";
+    std::filesystem::create_directories(gzip_directory);
+    const std::string gzip = (gzip_directory / name).string();
     gzFile out = gzopen(gzip.c_str(), "wb");
     Require(out != nullptr && (size == 0 || gzwrite(out, data, static_cast<unsigned>(size)) == static_cast<int>(size)),
             "cannot write the gzip copy of the fuzz input");
@@ -95,43 +127,6 @@ void ReadBothWays(const uint8_t* data, size_t size, const std::string& name, Rea
     bool same = mapped.records.size() == stream.records.size();
     for (size_t k = 0; same && k < mapped.records.size(); ++k) same = SameRecord(mapped.records[k], stream.records[k]);
     Require(same, "the plain file and the gzip stream give other records");
-}
-
-void Require(bool condition, const char* what) {
-    if (condition) return;
-    std::fprintf(stderr, "broken promise: %s\n", what);
-    std::abort();
-}
-
-void ReadChecked(const std::string& path, Reader reader) {
-    // Two charges to assign, so that spectra without a charge take the multi-record path too.
-    ReadOptions options;
-    options.assign_charges = {2, 3};
-    ReadResult result;
-    uint64_t records = 0;
-    const SpectrumSink sink = [&](CSpectrum&& spectrum, std::string_view) {
-        ++records;
-        Require(spectrum.charge >= 1, "record charge below 1");
-        Require(std::isfinite(spectrum.precursor_mass) && spectrum.precursor_mass > 0.0,
-                "record [M+H]+ not finite and positive");
-        Require(std::isfinite(spectrum.precursor_mz), "record precursor m/z not finite");
-        Require(!spectrum.peaks.empty(), "record without peaks");
-        Require(!spectrum.file_name.empty(), "record without a file name");
-        for (const Peak& peak : spectrum.peaks) {
-            Require(std::isfinite(peak.mz) && peak.mz > 0.0, "peak m/z not finite and positive");
-            Require(std::isfinite(peak.intensity) && peak.intensity >= 0.0, "peak intensity negative or not finite");
-        }
-    };
-    try {
-        ByteInput input(path);
-        RecordEmitter emitter(InputBaseName(path), options, result, sink);
-        reader(input, emitter);
-    } catch (const FormatError&) {
-        // Bad input, reported with its position: the expected outcome for most fuzz inputs.
-    }
-    Require(result.records == records, "record count differs from the records handed out");
-    Require(result.assigned_charge_records <= result.records, "more assigned-charge records than records");
-    Require(result.skipped() <= result.spectra, "more spectra skipped than found");
 }
 
 }  // namespace speclink::fuzz

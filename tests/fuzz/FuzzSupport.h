@@ -43,8 +43,8 @@ using Reader = void (*)(ByteInput&, RecordEmitter&);
 void ReadChecked(const std::string& path, Reader reader);
 
 /// Writes the bytes as `name` and as a gzip copy, reads both with `reader` (a plain file is
-/// mapped and read whole, a gzip file streamed), and aborts unless both give the same
-/// records, counts, and error line and message.
+/// mapped and read whole, a gzip file streamed) as ReadChecked does, and aborts unless both
+/// give the same records, counts, and error line and message.
 void ReadBothWays(const uint8_t* data, size_t size, const std::string& name, Reader reader);
 
 /// Aborts with `what` on standard error unless `condition` holds.
