@@ -290,6 +290,8 @@ private:
     }
 
     void StartSpectrum(const XmlAttributes& attributes) {
+        // An array is part of its spectrum, and never outlives it.
+        array_.reset();
         spectrum_.emplace();
         ++position_;
         spectrum_->id = std::string(attributes.Get("id").value_or(""));
@@ -426,6 +428,7 @@ private:
                 state.spectrum.charges = state.possible_charges;
             }
         }
+        array_.reset();
         for (const PendingArray& array : state.arrays) batch_bytes_ += array.text.size();
         batch_.push_back({std::move(state.spectrum), std::move(state.index_text), std::move(state.id),
                           std::move(state.arrays), ms2, parser_.line()});

@@ -22,6 +22,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
+const std::string kMsLevel2 = "<cvParam cvRef=\"MS\" accession=\"MS:1000511\" name=\"ms level\" value=\"2\"/>";
+
 std::string SmallMzml(const TempDir& dir) {
     MzmlWriteOptions options;
     options.mz.zlib = true;
@@ -179,6 +181,9 @@ TEST(MarkupScanner, ReadsAsExpatDoesInsideAndOutsideItsSubset) {
         {"a declaration without a version", Replaced(clean, "version=\"1.0\" ", "")},
         {"a namespace prefix",
          Replaced(Replaced(clean, "<mzML ", "<mzML xmlns:ms=\"urn:x\" "), "<cvParam", "<ms:cvParam", 9)},
+        // An array's spectrum was taken to be open while its array was.
+        {"a spectrum inside an array",
+         Replaced(clean, "<binary>", "<spectrum index=\"99\" id=\"inner\">" + kMsLevel2 + "</spectrum><binary>", 50)},
         {"text after the root", clean + "x"},
         {"a second root", clean + "<mzML/>"},
         {"cut short", clean.substr(0, clean.size() / 2)},
