@@ -44,20 +44,34 @@ bool MarkupScanner::Run() {
         }
         if (!Text(!open_.empty())) return false;
         if (p_ == end_) break;
-        if (end_ - p_ < 2) return false;
-        const char next = p_[1];
-        if (next == '/') {
-            if (!EndTag()) return false;
-        } else if (next == '!') {
-            if (!Comment()) return false;
-        } else if (NameStart(next) && (!open_.empty() || !root_seen_)) {
-            if (!StartTag()) return false;
-        } else {
-            // A processing instruction, a second root, or malformed.
-            return false;
-        }
+        if (!Markup()) return false;
     }
     return root_seen_ && open_.empty();
+}
+
+const char* MarkupScanner::ScanContent(const char* begin, const char* stop) {
+    p_ = begin;
+    end_ = text_.data() + text_.size();
+    in_content_ = true;
+    root_seen_ = true;
+    open_.clear();
+    for (;;) {
+        if (!Text(true)) return nullptr;
+        if (open_.empty()) {
+            if (p_ >= stop) return p_ == stop ? p_ : nullptr;
+            if (end_ - p_ >= 2 && p_[1] == '/') return p_;
+        }
+        if (p_ == end_ || !Markup()) return nullptr;
+    }
+}
+
+bool MarkupScanner::Markup() {
+    if (end_ - p_ < 2) return false;
+    const char next = p_[1];
+    if (next == '/') return EndTag();
+    if (next == '!') return Comment();
+    // Not a processing instruction, nor a second root.
+    return NameStart(next) && (in_content_ || !open_.empty() || !root_seen_) && StartTag();
 }
 
 bool MarkupScanner::Declaration() {
@@ -162,10 +176,13 @@ bool MarkupScanner::StartTag() {
     }
     root_seen_ = true;
     open_.push_back(name);
-    handler_.StartElement(XmlLocalName(name), XmlAttributes(pairs_));
+    const std::string_view local_name = XmlLocalName(name);
+    handler_.StartElement(local_name, XmlAttributes(pairs_));
     if (empty) {
         open_.pop_back();
-        handler_.EndElement(XmlLocalName(name));
+        handler_.EndElement(local_name);
+    } else if (content_reader_.read && local_name == content_reader_.name) {
+        p_ = content_reader_.read(p_);
     }
     return true;
 }

@@ -24,15 +24,38 @@ namespace speclink {
 /// events handed on up to there are those expat hands on, and the caller reads the document
 /// with XmlParser for the rest (and for the error, if any). An exception from the handler
 /// leaves Run.
+///
+/// The content of one kind of element may be read elsewhere, say in pieces on several threads
+/// (see ContentReader and ScanContent), the scanner going on where that reading ends.
 class MarkupScanner {
 public:
+    /// Reads the content of the elements named `name` (a local name) in the scanner's stead:
+    /// read(begin) is called when the start tag of such an element, ending at `begin`, has
+    /// been handed on, and gives where the scanner goes on inside the element, between two of
+    /// its children or at its end tag. What lies between `begin` and there must have been
+    /// handed on as the scanner would have.
+    struct ContentReader {
+        std::string_view name;
+        std::function<const char*(const char*)> read;
+    };
+
     /// `passed(p)` is told, every few MiB, that the text before p is not read again.
-    MarkupScanner(std::string_view text, XmlHandler& handler, std::function<void(const char*)> passed)
-        : text_(text), handler_(handler), passed_(std::move(passed)) {}
+    MarkupScanner(std::string_view text, XmlHandler& handler, std::function<void(const char*)> passed,
+                  ContentReader content_reader = {})
+        : text_(text), handler_(handler), passed_(std::move(passed)), content_reader_(std::move(content_reader)) {}
 
     bool Run();
 
+    /// Reads part of the content of an element of the document whose start tag lies before
+    /// `begin`: text, comments and whole elements, up to `stop`, between two children, or up
+    /// to the element's end tag, whichever comes first. Gives where it stopped: `stop`, or
+    /// the '<' of the end tag; nullptr where the text leaves the subset, is not well-formed,
+    /// or reaches past `stop` inside a child or a comment.
+    const char* ScanContent(const char* begin, const char* stop);
+
 private:
+    // Markup at p_: an end tag, a comment or a start tag, each handed on.
+    bool Markup();
     // Each gives false where the document leaves the subset or is malformed.
     bool Declaration();
     bool Comment();
@@ -49,9 +72,11 @@ private:
     const char* end_ = nullptr;
     XmlHandler& handler_;
     std::function<void(const char*)> passed_;
+    ContentReader content_reader_;
     const char* passed_at_ = nullptr;
     std::vector<std::string_view> open_;  // the names of the open elements
     bool root_seen_ = false;
+    bool in_content_ = false;  // reading part of an element's content (ScanContent)
     // An element's attributes: names and plain values as they stand in the text, values with
     // references or white space decoded into decoded_ (whose strings do not move), and both
     // as views, name, value, ...

@@ -1,6 +1,9 @@
 #include "speclink/formats/MzmlReader.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <cstring>
 #include <exception>
 #include <functional>
 #include <map>
@@ -16,6 +19,7 @@
 #include "speclink/formats/TextFields.h"
 #include "speclink/formats/XmlParser.h"
 #include "speclink/library/common/InOrderTasks.h"
+#include "speclink/library/common/TurnTakingWorkers.h"
 
 namespace speclink {
 namespace {
@@ -157,6 +161,39 @@ FinishedBatch FinishBatch(const std::string& path, std::vector<PendingSpectrum> 
     return finished;
 }
 
+/// Where a spectrum element starts in [from, to): its start tag's '<', or `to`. Only the text
+/// from `from` on is looked at; the tag may run on past `to`.
+const char* SpectrumStart(const char* from, const char* to, const char* end) {
+    static constexpr std::string_view kTag = "<spectrum";
+    for (const char* p = from; p < to;) {
+        p = static_cast<const char*>(std::memchr(p, '<', static_cast<size_t>(to - p)));
+        if (p == nullptr) break;
+        if (static_cast<size_t>(end - p) > kTag.size() && std::string_view(p, kTag.size()) == kTag &&
+            std::strchr(" \t\r\n/>", p[kTag.size()]) != nullptr && p[kTag.size()] != '\0') {
+            return p;
+        }
+        ++p;
+    }
+    return to;
+}
+
+/// A piece of a spectrum list, read on its own: from one spectrum start to another, or to the
+/// list's end tag.
+struct ListPiece {
+    const char* begin = nullptr;  // null when no spectrum starts in the piece
+    const char* stop = nullptr;   // the next piece's begin
+    const char* cut = nullptr;    // the next piece's cut, before which the next reads nothing
+    const char* end = nullptr;    // where its reading ended; null when it could not be read alone
+    int spectra = 0;
+    ReadResult counted;
+    std::vector<CSpectrum> records;
+    std::vector<std::string> native_ids;
+};
+
+/// Thrown in a piece of a spectrum list where its reading needs what the pieces before it
+/// tell: the piece is read again, after them.
+struct NeedsTheListBefore {};
+
 class MzmlHandler : public XmlHandler {
 public:
     MzmlHandler(ByteInput& input, RecordEmitter& emitter)
@@ -164,6 +201,16 @@ public:
           emitter_(emitter),
           parser_(input, *this, "binary"),
           tasks_(emitter.options().threads, [this](FinishedBatch batch) { HandOn(std::move(batch)); }) {}
+
+    /// A handler for a piece of a spectrum list, in the state `list_reader` is in between two
+    /// spectra of the list; its spectra are finished as they end.
+    MzmlHandler(ByteInput& input, RecordEmitter& emitter, const MzmlHandler& list_reader)
+        : MzmlHandler(input, emitter) {
+        root_seen_ = true;
+        path_ = list_reader.path_;
+        groups_ = list_reader.groups_;
+        in_piece_ = true;
+    }
 
     void Run() {
         try {
@@ -195,7 +242,9 @@ public:
             input_.Release(at);
             input_.Passed(at);
         };
-        if (!MarkupScanner(text, *this, passed).Run()) return false;
+        MarkupScanner::ContentReader list{"spectrumList",
+                                          [this, text](const char* begin) { return ReadListInPieces(text, begin); }};
+        if (!MarkupScanner(text, *this, passed, std::move(list)).Run()) return false;
         Dispatch();
         tasks_.Finish();
         return root_seen_;
@@ -225,6 +274,7 @@ public:
             const std::vector<CvParam> params = group->second;
             for (const CvParam& param : params) Apply(parent, param);
         } else if (name == "referenceableParamGroup") {
+            if (in_piece_) throw NeedsTheListBefore();
             group_id_ = std::string(attributes.Get("id").value_or(""));
             groups_[*group_id_].clear();
         } else if (name == "spectrum") {
@@ -260,6 +310,75 @@ public:
     }
 
 private:
+    /// Reads the content of a spectrum list, from `begin`, in pieces on the reading threads,
+    /// each from one spectrum start to the next piece's, and hands their records on in order.
+    /// Gives where the pieces read up to, for the scanner to go on from: the list's end tag,
+    /// or the start of the first piece that could not be read alone, the scanner then reading
+    /// the rest of the list itself.
+    const char* ReadListInPieces(std::string_view text, const char* begin) {
+        // Between two spectra of a list the handler is in the same state throughout, the state
+        // each piece starts from; not so in a list inside a spectrum.
+        if (spectrum_) return begin;
+        // The spectra before the list go first.
+        Dispatch();
+        tasks_.Finish();
+        const char* const end = text.data() + text.size();
+        const auto size = static_cast<size_t>(end - begin);
+        const int threads = std::max(1, emitter_.options().threads);
+        // Several pieces a thread, so that the threads share the work to its end.
+        const size_t step = std::clamp<size_t>(size / (static_cast<size_t>(threads) * 8), 1 << 10, 1 << 22);
+        const auto cut = [&](size_t k) { return begin + std::min(size, k * step); };
+        const char* at = begin;
+        std::atomic<bool> done{false};
+        RunTakingTurns(
+            (size + step - 1) / step, threads,
+            [&](size_t k) {
+                const char* const from = k == 0 ? begin : SpectrumStart(cut(k), cut(k + 1), end);
+                // A piece in which no spectrum starts is empty, so that a long stretch without
+                // one is searched once.
+                if (done || from == cut(k + 1)) return ListPiece{};
+                return ReadPiece(text, from, SpectrumStart(cut(k + 1), end, end), cut(k + 1));
+            },
+            [&](ListPiece piece) {
+                // A piece begins where the one before it stopped: both look for the first
+                // spectrum start after the same cut.
+                if (done || piece.begin == nullptr) return;
+                if (piece.end == nullptr) {
+                    done = true;
+                    return;
+                }
+                emitter_.Forward(piece.counted, piece.records, piece.native_ids);
+                position_ += piece.spectra;
+                at = piece.end;
+                input_.Release(piece.cut);
+                input_.Passed(at);
+                if (at != piece.stop) done = true;  // at the list's end tag
+            });
+        return at;
+    }
+
+    ListPiece ReadPiece(std::string_view text, const char* begin, const char* stop, const char* cut) const {
+        ListPiece piece;
+        piece.begin = begin;
+        piece.stop = stop;
+        piece.cut = cut;
+        const SpectrumSink keep = [&piece](CSpectrum&& record, std::string_view native_id) {
+            piece.records.push_back(std::move(record));
+            piece.native_ids.emplace_back(native_id);
+        };
+        RecordEmitter emitter = emitter_.Redirected(piece.counted, keep);
+        MzmlHandler handler(input_, emitter, *this);
+        try {
+            piece.end = MarkupScanner(text, handler, {}).ScanContent(begin, stop);
+        } catch (...) {
+            // An error, or a spectrum that needs the pieces before: the scanner reads the
+            // piece again, in order, and meets the same.
+            piece.end = nullptr;
+        }
+        piece.spectra = handler.position_;
+        return piece;
+    }
+
     // Spectra of this much array text, or on one thread each spectrum, are finished as one
     // piece of work.
     static constexpr size_t kBatchBytes = 1 << 22;
@@ -290,13 +409,16 @@ private:
     }
 
     void StartSpectrum(const XmlAttributes& attributes) {
+        const std::optional<std::string_view> index = attributes.Get("index");
+        // Its position in the file is known only once the pieces before are read.
+        if (in_piece_ && !index) throw NeedsTheListBefore();
         // An array is part of its spectrum, and never outlives it.
         array_.reset();
         spectrum_.emplace();
         ++position_;
         spectrum_->id = std::string(attributes.Get("id").value_or(""));
         spectrum_->spectrum.native_id = spectrum_->id;
-        spectrum_->index_text = std::string(attributes.Get("index").value_or(std::to_string(position_ - 1)));
+        spectrum_->index_text = index ? std::string(*index) : std::to_string(position_ - 1);
         spectrum_->default_length = Count(attributes.Get("defaultArrayLength").value_or("0"), "defaultArrayLength");
         if (const std::optional<int> scan = ScanFromNativeId(spectrum_->id)) {
             spectrum_->spectrum.scan = *scan;
@@ -429,6 +551,12 @@ private:
             }
         }
         array_.reset();
+        if (in_piece_) {
+            emitter_.Emit(Finish(input_.path(), {std::move(state.spectrum), std::move(state.index_text),
+                                                 std::move(state.id), std::move(state.arrays), ms2, 0}));
+            spectrum_.reset();
+            return;
+        }
         for (const PendingArray& array : state.arrays) batch_bytes_ += array.text.size();
         batch_.push_back({std::move(state.spectrum), std::move(state.index_text), std::move(state.id),
                           std::move(state.arrays), ms2, parser_.line()});
@@ -465,7 +593,8 @@ private:
     std::optional<std::string> group_id_;
     std::optional<SpectrumState> spectrum_;
     std::optional<ArrayState> array_;
-    int position_ = 0;
+    int position_ = 0;  // spectra started; in a piece, since its start
+    bool in_piece_ = false;
     std::vector<PendingSpectrum> batch_;
     size_t batch_bytes_ = 0;
     bool in_order_error_ = false;

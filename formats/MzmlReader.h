@@ -7,7 +7,11 @@ namespace speclink {
 
 /// Reads mzML 1.0/1.1 (plain or indexed), streaming: one spectrum is held at a time. A plain
 /// file is read through a MarkupScanner where it keeps to the scanner's subset of XML, and
-/// through expat otherwise; the records, counts and errors are expat's either way.
+/// through expat otherwise; the records, counts and errors are expat's either way. The
+/// scanner cuts the spectrum list into pieces, each from a spectrum start, that the reading
+/// threads read whole, markup and arrays; a piece that needs what comes before it (a spectrum
+/// without an index attribute, a group defined inside the list) or holds an error is read
+/// again in order, with the rest of the list.
 ///
 /// Per <spectrum>: the "ms level" parameter (MS:1000511; "MS1 spectrum" MS:1000579 alone means
 /// level 1), "spectrum title" (MS:1000796) and "total ion current" (MS:1000285); from the first

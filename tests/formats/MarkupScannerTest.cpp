@@ -7,6 +7,7 @@
 #include <rapidcheck/gtest.h>
 
 #include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -62,8 +63,8 @@ std::string Crlf(const std::string& text) {
     return out;
 }
 
-// Reads `text` both ways and expects the same outcome.
-void ExpectSameBothWays(const TempDir& dir, const std::string& text, const std::string& what) {
+// Reads `text` both ways, in memory on `threads` threads, and expects the same outcome.
+void ExpectSameBothWays(const TempDir& dir, const std::string& text, const std::string& what, int threads = 1) {
     SCOPED_TRACE(what);
     // The same name, so that the records are named alike; gzip is told by its first bytes.
     fs::create_directories(dir / "gz");
@@ -74,7 +75,9 @@ void ExpectSameBothWays(const TempDir& dir, const std::string& text, const std::
     ReadOutcome scanned;
     ReadOutcome expat;
     try {
-        scanned = ReadPath(dir / "t.mzML");
+        ReadOptions options;
+        options.threads = threads;
+        scanned = ReadPath(dir / "t.mzML", options);
     } catch (const FormatError& error) {
         scanned_error = error.message() + " at " + std::to_string(error.line().value_or(0));
     }
@@ -181,15 +184,74 @@ TEST(MarkupScanner, ReadsAsExpatDoesInsideAndOutsideItsSubset) {
         {"a declaration without a version", Replaced(clean, "version=\"1.0\" ", "")},
         {"a namespace prefix",
          Replaced(Replaced(clean, "<mzML ", "<mzML xmlns:ms=\"urn:x\" "), "<cvParam", "<ms:cvParam", 9)},
+        // The spectrum list is read in pieces, each from a spectrum start.
+        {"a spectrum start in a comment between spectra",
+         Replaced(clean, "<spectrum ", "<!-- <spectrum index=\"9\"> --><spectrum ", 20)},
+        {"text between spectra", Replaced(clean, "<spectrum ", "x <spectrum ", 20)},
+        // Its scan is then its position in the file.
+        {"a spectrum without an index, late in the list",
+         Replaced(clean, "<spectrum index=\"30\" id=\"scan=31\"", "<spectrum id=\"x\"")},
+        {"a spectrum inside a spectrum",
+         Replaced(clean, "<scanList",
+                  "<spectrum index=\"99\" id=\"inner\">" + kMsLevel2 + "</spectrum><scanList", 25)},
+        {"a spectrum list inside a spectrum",
+         Replaced(clean, "<scanList",
+                  "<spectrumList count=\"1\"><spectrum index=\"99\" id=\"inner\">" + kMsLevel2 +
+                      "</spectrum></spectrumList><scanList",
+                  25)},
         // An array's spectrum was taken to be open while its array was.
         {"a spectrum inside an array",
          Replaced(clean, "<binary>", "<spectrum index=\"99\" id=\"inner\">" + kMsLevel2 + "</spectrum><binary>", 50)},
+        {"a group defined between spectra, used after",
+         Replaced(Replaced(clean, "<spectrum index=\"20\"",
+                           "<referenceableParamGroup id=\"late\">" + kMsLevel2 +
+                               "</referenceableParamGroup><spectrum index=\"20\""),
+                  kMsLevel2, "<referenceableParamGroupRef ref=\"late\"/>", 35)},
+        {"a group used before it is defined",
+         Replaced(Replaced(clean, "<spectrum index=\"30\"",
+                           "<referenceableParamGroup id=\"late\">" + kMsLevel2 +
+                               "</referenceableParamGroup><spectrum index=\"30\""),
+                  kMsLevel2, "<referenceableParamGroupRef ref=\"late\"/>", 25)},
+        {"the list's end tag mismatched", Replaced(clean, "</spectrumList>", "</spectrumlist>")},
+        {"no end to the list", clean.substr(0, clean.find("</spectrumList>"))},
+        {"an empty list", clean.substr(0, clean.find("<spectrum ")) + clean.substr(clean.find("</spectrumList>"))},
         {"text after the root", clean + "x"},
         {"a second root", clean + "<mzML/>"},
         {"cut short", clean.substr(0, clean.size() / 2)},
         {"empty", ""},
     };
     for (const Case& c : cases) ExpectSameBothWays(dir, c.text, c.what);
+}
+
+// The spectrum list is read in pieces cut at even offsets, each from the first spectrum start
+// after its cut: padding of random length between spectra moves the cuts against them, and
+// comments holding spectrum starts put false ones in, on 1 to 4 threads.
+TEST(MarkupScanner, ReadsTheListInPiecesAsExpatReadsItWhereverItIsCut) {
+    const TempDir dir;
+    const std::string clean = SmallMzml(dir);
+    std::mt19937_64 random(29);
+    const std::string start = "      <spectrum ";
+    for (int round = 0; round < 40; ++round) {
+        std::string text;
+        size_t from = 0;
+        for (size_t at = clean.find(start); at != std::string::npos; at = clean.find(start, at + 1)) {
+            text += clean.substr(from, at - from);
+            from = at;
+            const std::string padding(random() % 3000, random() % 2 == 0 ? ' ' : '\n');
+            switch (random() % 4) {
+                case 0:
+                    text += padding;
+                    break;
+                case 1:
+                    text += "<!--" + padding + "<spectrum index=\"7\" id=\"x\">-->";
+                    break;
+                default:
+                    break;
+            }
+        }
+        text += clean.substr(from);
+        ExpectSameBothWays(dir, text, "round " + std::to_string(round), 1 + static_cast<int>(random() % 4));
+    }
 }
 
 // The end of verbatim text against a plain loop, over runs long enough for every step width
