@@ -239,21 +239,29 @@ bool MarkupScanner::EndTag() {
 }
 
 bool MarkupScanner::Text(bool inside) {
-    const char* const start = p_;
+    const char* start = p_;
     while (p_ != end_) {
         p_ = XmlVerbatimEnd(p_, end_);
         if (p_ == end_ || *p_ == '<') break;
         const char c = *p_;
         if (c == ']') {
             if (end_ - p_ > 2 && p_[1] == ']' && p_[2] == '>') return false;
+        } else if (c == '\r' && end_ - p_ > 1 && p_[1] == '\n') {
+            // expat hands a CRLF line end on as "\n": the text up to the '\r' goes on alone.
+            if (!HandOnText(start, p_, inside)) return false;
+            start = p_ + 1;
         } else if (c != '\t' && c != '\n') {
-            // A reference, a control byte, a byte beyond ASCII, or a '\r', which expat would
-            // hand on as part of a line end.
+            // A reference, a control byte, a byte beyond ASCII, or a '\r' alone, which expat
+            // would hand on as a line end.
             return false;
         }
         ++p_;
     }
-    const std::string_view text(start, static_cast<std::size_t>(p_ - start));
+    return HandOnText(start, p_, inside);
+}
+
+bool MarkupScanner::HandOnText(const char* from, const char* to, bool inside) {
+    const std::string_view text(from, static_cast<std::size_t>(to - from));
     if (text.empty()) return true;
     if (!inside) {
         for (const char c : text) {

@@ -18,7 +18,7 @@ namespace speclink {
 ///   declaration of UTF-8 (or none), comments, no DOCTYPE, CDATA or processing instruction;
 /// - names of ASCII letters, digits and "_:.-";
 /// - attribute values in either quote, with the five predefined entities, their tabs and
-///   line ends read as spaces; in text, no reference and no '\r'.
+///   line ends read as spaces; in text, no reference, and '\r' only before '\n'.
 ///
 /// Run gives false as soon as the document leaves this subset, or is not well-formed: the
 /// events handed on up to there are those expat hands on, and the caller reads the document
@@ -62,6 +62,8 @@ private:
     bool StartTag();
     bool EndTag();
     bool Text(bool inside);
+    // Text from `from` to `to`, handed on inside the root, else only white space.
+    bool HandOnText(const char* from, const char* to, bool inside);
     // The name at p_, moved past.
     std::string_view Name();
     // The attribute value at p_ (after its opening quote), onto values_.
