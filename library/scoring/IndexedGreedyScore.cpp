@@ -44,10 +44,12 @@ using Candidate = std::pair<uint32_t, uint32_t>;
 template <Lookup kLookup, typename Finder, typename Test>
 bool MatchIndexed(const IndexedPeakList& outer, const IndexedPeakList& inner, const Finder& finder, const Test& test,
                   GreedyScratch& scratch, double& products) {
+    // Only the Bonanza score asks which outer peaks were taken.
+    constexpr bool kMarksOuter = std::is_same_v<Test, greedy::BonanzaTest>;
     const std::size_t outer_count = outer.peaks().size();
     const std::size_t inner_count = inner.peaks().size();
     products = 0.0;
-    scratch.outer_taken.assign(outer_count, 0);
+    if constexpr (kMarksOuter) scratch.outer_taken.assign(outer_count, 0);
     scratch.inner_taken.assign(inner_count, 0);
     if (outer_count == 0 || inner_count == 0) return true;
     if (!outer.ordered() || !inner.ordered()) return false;
@@ -94,7 +96,7 @@ bool MatchIndexed(const IndexedPeakList& outer, const IndexedPeakList& inner, co
             }
             if (best == inner_count) continue;
             scratch.inner_taken[best] = 1;
-            scratch.outer_taken[k] = 1;
+            if constexpr (kMarksOuter) scratch.outer_taken[k] = 1;
             products += p.intensity * inner_peaks[best].intensity;
         }
         return true;
@@ -169,19 +171,40 @@ bool MatchIndexed(const IndexedPeakList& outer, const IndexedPeakList& inner, co
         for (int r = 0; r < rest_count; ++r) {
             for (std::size_t l = 0; l < inner_count; ++l) look_up(lines[rest[r]], l);
         }
-        std::sort(candidates.begin(), candidates.end());
-        for (std::size_t c = 0; c < candidates.size();) {
+        // The candidates by outer position, ascending: each position's are chained, and a
+        // bit marks each position that has some. No sort: a position takes the first free
+        // inner peak in list order that passes, whatever order its candidates come in.
+        std::vector<uint64_t>& with = scratch.outer_with_candidates;
+        const std::size_t words = (outer_count + 63) / 64;
+        if (with.size() < words) with.resize(words, 0);
+        scratch.last_candidate.resize(std::max(scratch.last_candidate.size(), outer_count));
+        scratch.earlier_candidate.resize(std::max(scratch.earlier_candidate.size(), candidates.size()));
+        uint32_t* const last = scratch.last_candidate.data();
+        uint32_t* const earlier = scratch.earlier_candidate.data();
+        constexpr uint32_t kNone = UINT32_MAX;
+        for (std::size_t c = 0; c < candidates.size(); ++c) {
             const uint32_t k = candidates[c].first;
-            const Peak& p = outer_peaks[k];
-            std::size_t best = inner_count;
-            for (; c < candidates.size() && candidates[c].first == k; ++c) {
-                const uint32_t l = candidates[c].second;
-                if (l < best && scratch.inner_taken[l] == 0 && test(p, inner_peaks[l])) best = l;
+            uint64_t& word = with[k / 64];
+            const uint64_t bit = uint64_t{1} << (k % 64);
+            earlier[c] = (word & bit) != 0 ? last[k] : kNone;
+            last[k] = static_cast<uint32_t>(c);
+            word |= bit;
+        }
+        for (std::size_t w = 0; w < words && !candidates.empty(); ++w) {
+            for (uint64_t bits = with[w]; bits != 0; bits &= bits - 1) {
+                const auto k = static_cast<uint32_t>(w * 64 + static_cast<std::size_t>(__builtin_ctzll(bits)));
+                const Peak& p = outer_peaks[k];
+                std::size_t best = inner_count;
+                for (uint32_t c = last[k]; c != kNone; c = earlier[c]) {
+                    const uint32_t l = candidates[c].second;
+                    if (l < best && scratch.inner_taken[l] == 0 && test(p, inner_peaks[l])) best = l;
+                }
+                if (best == inner_count) continue;
+                scratch.inner_taken[best] = 1;
+                if constexpr (kMarksOuter) scratch.outer_taken[k] = 1;
+                products += p.intensity * inner_peaks[best].intensity;
             }
-            if (best == inner_count) continue;
-            scratch.inner_taken[best] = 1;
-            scratch.outer_taken[k] = 1;
-            products += p.intensity * inner_peaks[best].intensity;
+            with[w] = 0;
         }
         return true;
     }

@@ -15,10 +15,17 @@ class CSimilarity;
 /// Working storage of IndexedGreedyScore, reused from call to call; one per thread.
 class GreedyScratch {
 public:
+    /// Which peaks a match took: the outer ones only for the Bonanza score, which sums them.
     std::vector<char> outer_taken;
     std::vector<char> inner_taken;
-    /// Pairs of outer and inner positions found by lookups into the outer list.
+    /// Pairs of outer and inner positions found by lookups into the outer list; and, to
+    /// take them by outer position, a bit for each outer position that has some (all 0
+    /// between calls), the last of each position's candidates, and for each candidate the
+    /// one before it of the same position.
     std::vector<std::pair<uint32_t, uint32_t>> candidates;
+    std::vector<uint64_t> outer_with_candidates;
+    std::vector<uint32_t> last_candidate;
+    std::vector<uint32_t> earlier_candidate;
     /// Positions of the walked list whose windows a screen let through.
     std::vector<uint32_t> near;
 };
