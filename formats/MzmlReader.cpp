@@ -168,9 +168,10 @@ const char* SpectrumStart(const char* from, const char* to, const char* end) {
     for (const char* p = from; p < to;) {
         p = static_cast<const char*>(std::memchr(p, '<', static_cast<size_t>(to - p)));
         if (p == nullptr) break;
-        if (static_cast<size_t>(end - p) > kTag.size() && std::string_view(p, kTag.size()) == kTag &&
-            std::strchr(" \t\r\n/>", p[kTag.size()]) != nullptr && p[kTag.size()] != '\0') {
-            return p;
+        if (static_cast<size_t>(end - p) > kTag.size() && std::string_view(p, kTag.size()) == kTag) {
+            // The name ends there: not <spectrumList>.
+            const char next = p[kTag.size()];
+            if (next == ' ' || next == '\t' || next == '\r' || next == '\n' || next == '/' || next == '>') return p;
         }
         ++p;
     }
