@@ -7,6 +7,7 @@
 #include <rapidcheck/gtest.h>
 
 #include <filesystem>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -223,6 +224,42 @@ TEST(MarkupScanner, ReadsAsExpatDoesInsideAndOutsideItsSubset) {
         {"empty", ""},
     };
     for (const Case& c : cases) ExpectSameBothWays(dir, c.text, c.what);
+}
+
+// Part of an element's content is read up to a stop between two children or to the
+// element's end tag, and refused where the stop falls inside a child or a comment: what lets
+// the pieces of a spectrum list go to several threads.
+TEST(MarkupScanner, ReadsPartOfAnElementsContentUpToAStopBetweenChildren) {
+    const TempDir dir;
+    const std::string text = Replaced(SmallMzml(dir), "<spectrum ", "<!-- <spectrum --><spectrum ", 5);
+    // Where the `nth` `what` (from 0) starts.
+    const auto at = [&](const std::string& what, int nth) {
+        size_t found = text.find(what);
+        for (; nth > 0; --nth) found = text.find(what, found + 1);
+        return found;
+    };
+    const size_t content = text.find('>', at("<spectrumList", 0)) + 1;
+    const size_t spectrum = at("      <spectrum ", 2) + 6;
+    struct Case {
+        std::string what;
+        size_t begin;
+        size_t stop;
+        std::optional<size_t> end;
+    };
+    const std::vector<Case> cases = {
+        {"from the list's start to a spectrum's", content, spectrum, spectrum},
+        {"from a spectrum's start to the list's end tag", spectrum, text.size(), at("</spectrumList>", 0)},
+        {"a stop inside a spectrum", content, at("<scanList", 1), std::nullopt},
+        {"a stop inside a comment", content, at("<spectrum -->", 0), std::nullopt},
+        {"from inside a spectrum to its end tag", at("<scanList", 1), text.size(), at("</spectrum>", 1)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Recording recording;
+        MarkupScanner scanner(text, recording, {});
+        const char* const end = scanner.ScanContent(text.data() + c.begin, text.data() + c.stop);
+        EXPECT_EQ(end, c.end ? text.data() + *c.end : nullptr);
+    }
 }
 
 // The spectrum list is read in pieces cut at even offsets, each from the first spectrum start
