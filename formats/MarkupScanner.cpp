@@ -53,7 +53,6 @@ const char* MarkupScanner::ScanContent(const char* begin, const char* stop) {
     p_ = begin;
     end_ = text_.data() + text_.size();
     in_content_ = true;
-    root_seen_ = true;
     open_.clear();
     for (;;) {
         if (!Text(true)) return nullptr;
@@ -61,7 +60,7 @@ const char* MarkupScanner::ScanContent(const char* begin, const char* stop) {
             if (p_ >= stop) return p_ == stop ? p_ : nullptr;
             if (end_ - p_ >= 2 && p_[1] == '/') return p_;
         }
-        if (p_ == end_ || !Markup()) return nullptr;
+        if (!Markup()) return nullptr;
     }
 }
 

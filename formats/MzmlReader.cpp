@@ -181,10 +181,10 @@ const char* SpectrumStart(const char* from, const char* to, const char* end) {
 /// A piece of a spectrum list, read on its own: from one spectrum start to another, or to the
 /// list's end tag.
 struct ListPiece {
-    const char* begin = nullptr;  // null when no spectrum starts in the piece
-    const char* stop = nullptr;   // the next piece's begin
-    const char* cut = nullptr;    // the next piece's cut, before which the next reads nothing
-    const char* end = nullptr;    // where its reading ended; null when it could not be read alone
+    bool empty = true;           // no spectrum starts in it
+    const char* stop = nullptr;  // the next piece's begin
+    const char* cut = nullptr;   // the next piece's cut, before which the next reads nothing
+    const char* end = nullptr;   // where its reading ended; null when it could not be read alone
     int spectra = 0;
     ReadResult counted;
     std::vector<CSpectrum> records;
@@ -343,7 +343,7 @@ private:
             [&](ListPiece piece) {
                 // A piece begins where the one before it stopped: both look for the first
                 // spectrum start after the same cut.
-                if (done || piece.begin == nullptr) return;
+                if (done || piece.empty) return;
                 if (piece.end == nullptr) {
                     done = true;
                     return;
@@ -360,7 +360,7 @@ private:
 
     ListPiece ReadPiece(std::string_view text, const char* begin, const char* stop, const char* cut) const {
         ListPiece piece;
-        piece.begin = begin;
+        piece.empty = false;
         piece.stop = stop;
         piece.cut = cut;
         const SpectrumSink keep = [&piece](CSpectrum&& record, std::string_view native_id) {
