@@ -186,15 +186,13 @@ void CModificationCluster::SearchPiece(const std::vector<CSpectrum>& window, std
     const FixedPointWriter fixed;
     SearchPairs<RowsOutput>(
         window, rows, *peak_select, *similarity, lowest, highest, threads, passes, scored,
-        [&](PreparedPairScorer& scorer, const PreparedPeakLists& prepared, std::size_t i, std::size_t j,
-            RowsOutput& out) {
+        [&](PreparedPairScorer& scorer, std::size_t i, std::size_t j, RowsOutput& out) {
             const int32_t first_charge = keys[i].charge;
             const int32_t second_charge = keys[j].charge;
             const double d = keys[i].mass - keys[j].mass;
             double score = 0.0;
             if (method == SIMILAR_COMPREHENSIVE) out.resolved = ComprehensiveMethod(first_charge, second_charge);
             if (scored(i, j)) {
-                scorer.SetSecond(prepared[j]);
                 score = method == SIMILAR_COMPREHENSIVE ? ComprehensiveScore(scorer, first_charge, second_charge, d)
                                                         : scorer.ComputeScore(d);
             }

@@ -2,11 +2,14 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <optional>
 #include <vector>
 
 #include "speclink/library/common/InOrderWorkers.h"
 #include "speclink/library/data/Spectrum.h"
+#include "speclink/library/modification/FragmentIndex.h"
 #include "speclink/library/modification/MassWindowIndex.h"
+#include "speclink/library/modification/PartnerCandidates.h"
 #include "speclink/library/scoring/PreparedPairScorer.h"
 #include "speclink/library/scoring/PreparedPeakLists.h"
 #include "speclink/library/modification/RowPartners.h"
@@ -22,8 +25,8 @@ namespace speclink {
 ///
 /// - prepares(i, j): whether the pair is scored, so that its spectra need their peaks
 ///   prepared; only such spectra are prepared, once each;
-/// - visit(scorer, prepared, i, j, output): the pair; `scorer` is the thread's own copy of
-///   `similarity` with spectrum i as its first list;
+/// - visit(scorer, i, j, output): the pair; `scorer` is the thread's own copy of
+///   `similarity` with spectrum i as its first list and spectrum j as its second;
 /// - consume(output, first_row, end_row): the output of a block of rows, on the caller's
 ///   thread, blocks in row order. `Output` is reused from block to block after Clear().
 ///
@@ -51,10 +54,16 @@ void SearchPairs(const std::vector<CSpectrum>& spectra, std::size_t rows, const 
         },
         [](char /*result*/) {});
     const PreparedPeakLists prepared(spectra, &peak_select, needed, threads);
+    // Where the scores can take the peak pairs of a row's pairs found all at once, the
+    // peaks are indexed for finding them.
+    const std::optional<double> tolerance = FoundPairsTolerance(similarity);
+    std::optional<FragmentIndex> fragments;
+    if (tolerance) fragments.emplace(spectra, prepared, needed);
 
     struct Worker {
         PreparedPairScorer scorer;
         RowPartners row;
+        PartnerCandidates found;
     };
     struct Block {
         std::size_t first = 0;
@@ -62,7 +71,7 @@ void SearchPairs(const std::vector<CSpectrum>& spectra, std::size_t rows, const 
         Output output;
     };
     RunInOrder<Block>(
-        rows, block, threads, [&] { return Worker{PreparedPairScorer(similarity), RowPartners(window)}; },
+        rows, block, threads, [&] { return Worker{PreparedPairScorer(similarity), RowPartners(window), {}}; },
         [&](Worker& worker, std::size_t first, std::size_t end, Block& out) {
             out.first = first;
             out.end = end;
@@ -71,8 +80,12 @@ void SearchPairs(const std::vector<CSpectrum>& spectra, std::size_t rows, const 
                 // The first working list is made once per row, and the scorer's sorts carry
                 // over from pair to pair.
                 worker.scorer.SetFirst(prepared[i]);
-                ForEachPartner(window, prepared, i, worker.row, passes,
-                               [&](std::size_t j) { visit(worker.scorer, prepared, i, j, out.output); });
+                CollectPartners(window, i, worker.row, passes);
+                if (fragments) worker.found.Gather(*fragments, *tolerance, i, worker.row.partners);
+                VisitPartners(prepared, worker.row, [&](std::size_t c, std::size_t j) {
+                    worker.scorer.SetSecond(prepared[j], fragments ? worker.found.Of(c) : nullptr);
+                    visit(worker.scorer, i, j, out.output);
+                });
             }
         },
         [&](Block& out) { consume(out.output, out.first, out.end); });

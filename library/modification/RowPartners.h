@@ -24,21 +24,26 @@ struct RowPartners {
     std::vector<std::size_t> partners;  // of the row at hand, ascending
 };
 
-/// Calls visit(j) for every j > i that the window index offers and `passes(i, j)` accepts,
-/// j ascending. The partners' prepared lists lie all over memory, so those a few places
-/// ahead are fetched early: first their records, then the peaks these point at.
-template <typename Passes, typename Visit>
-void ForEachPartner(const MassWindowIndex& window, const PreparedPeakLists& prepared, std::size_t i,
-                    RowPartners& row, Passes&& passes, Visit&& visit) {
-    std::vector<std::size_t>& partners = row.partners;
-    partners.clear();
+/// Lists in row.partners every j > i that the window index offers and `passes(i, j)`
+/// accepts, j ascending.
+template <typename Passes>
+void CollectPartners(const MassWindowIndex& window, std::size_t i, RowPartners& row, Passes&& passes) {
+    row.partners.clear();
     window.ForEachLaterCandidate(i, row.marks, [&](std::size_t j) {
-        if (passes(i, j)) partners.push_back(j);
+        if (passes(i, j)) row.partners.push_back(j);
     });
+}
+
+/// Calls visit(c, j) for the c-th partner j of row.partners, in order. The partners'
+/// prepared lists lie all over memory, so those a few places ahead are fetched early: first
+/// their records, then the peaks these point at.
+template <typename Visit>
+void VisitPartners(const PreparedPeakLists& prepared, const RowPartners& row, Visit&& visit) {
+    const std::vector<std::size_t>& partners = row.partners;
     for (std::size_t c = 0; c < partners.size(); ++c) {
         if (c + 4 < partners.size()) prepared.PrefetchRecord(partners[c + 4]);
         if (c + 2 < partners.size()) prepared[partners[c + 2]].ranked.Prefetch();
-        visit(partners[c]);
+        visit(c, partners[c]);
     }
 }
 

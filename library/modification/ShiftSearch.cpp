@@ -69,10 +69,8 @@ void CModificationCluster::RunShiftSearch(const std::vector<CSpectrum>& spectra,
     SearchPairs<RowsOutput>(
         spectra, spectra.size(), *peak_select, *similarity, kLowestShift, kHighestShift, threads, passes,
         [](std::size_t, std::size_t) { return true; },
-        [&](PreparedPairScorer& scorer, const PreparedPeakLists& prepared, std::size_t i, std::size_t j,
-            RowsOutput& out) {
+        [&](PreparedPairScorer& scorer, std::size_t i, std::size_t j, RowsOutput& out) {
             const double d = masses[i] - masses[j];
-            scorer.SetSecond(prepared[j]);
             const int32_t k = scorer.FindBestShift(masses[i], masses[j], d);
             // d + 0.5 truncates toward zero, so for negative d the rounding goes up.
             const int32_t remainder = static_cast<int32_t>(d + 0.5) - k;

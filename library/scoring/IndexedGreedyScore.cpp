@@ -28,6 +28,9 @@ constexpr double kSlack = 1e-9;
 // Which list's m/z index the lookups go to: the other list is walked in its own order.
 enum class Lookup { kIntoOuter, kIntoInner };
 
+// The widest fragment tolerance (Da) at which peak pairs are found beforehand.
+constexpr double kWidestFoundTolerance = 2.0;
+
 // A candidate pair of the lookup into the outer list: outer and inner position.
 using Candidate = std::pair<uint32_t, uint32_t>;
 
@@ -229,7 +232,77 @@ bool Match(const IndexedPeakList& outer, const IndexedPeakList& inner, bool oute
     return MatchIndexed<Lookup::kIntoInner>(outer, inner, inner, test, scratch, products);
 }
 
+// The greedy matching of MatchGreedily with `first` as the outer list, decided over peak
+// pairs found beforehand: they come by outer position already, so each position's run of
+// pairs gives its first free inner peak in list order that passes.
+template <typename Test>
+double MatchFound(const IndexedPeakList& first, const IndexedPeakList& second, const FoundPeakPairs& found,
+                  const Test& test, GreedyScratch& scratch) {
+    constexpr bool kMarksOuter = std::is_same_v<Test, greedy::BonanzaTest>;
+    const PeakList& outer_peaks = first.peaks();
+    const PeakList& inner_peaks = second.peaks();
+    if constexpr (kMarksOuter) scratch.outer_taken.assign(outer_peaks.size(), 0);
+    scratch.inner_taken.assign(inner_peaks.size(), 0);
+    double products = 0.0;
+    const std::span<const Candidate> pairs = found.pairs;
+    for (std::size_t c = 0; c < pairs.size();) {
+        const uint32_t k = pairs[c].first;
+        const Peak& p = outer_peaks[k];
+        std::size_t best = inner_peaks.size();
+        for (; c < pairs.size() && pairs[c].first == k; ++c) {
+            const uint32_t l = pairs[c].second;
+            if (l < best && scratch.inner_taken[l] == 0 && test(p, inner_peaks[l])) best = l;
+        }
+        if (best == inner_peaks.size()) continue;
+        scratch.inner_taken[best] = 1;
+        if constexpr (kMarksOuter) scratch.outer_taken[k] = 1;
+        products += p.intensity * inner_peaks[best].intensity;
+    }
+    return products;
+}
+
 }  // namespace
+
+std::optional<double> FoundGreedyScore(const CSimilarity& similarity, const IndexedPeakList& first,
+                                       const IndexedPeakList& second, double shift, const FoundPeakPairs& found,
+                                       GreedyScratch& scratch) {
+    const double t = similarity.fragment_ion_tol;
+    // Both lines of the test, the direct one and the one at the shift, are those found.
+    if (!(shift == found.shift) || !(t <= found.tolerance)) return std::nullopt;
+    const Similar_Method method = similarity.similar_method;
+    const CSimilarity::ScoreOperation operation =
+        method == SIMILAR_DOT_PRODUCT_MOD || method == SIMILAR_BONANZA
+            ? similarity.score_table[static_cast<std::size_t>(method)]
+            : nullptr;
+    if (method == SIMILAR_DOT_PRODUCT_MOD && operation == &CSimilarity::DotProductMod &&
+        similarity.fragment_ion_tol_type == TOLERANCE_DA) {
+        const double products = MatchFound(first, second, found, greedy::ShiftedTest{t, TOLERANCE_DA, shift}, scratch);
+        return greedy::Cosine(products, first.squares(), second.squares());
+    }
+    if (method == SIMILAR_BONANZA && operation == &CSimilarity::Bonanza) {
+        const double products = MatchFound(first, second, found, greedy::BonanzaTest{t, shift}, scratch);
+        return greedy::BonanzaScore(products, greedy::SumOfTakenSquares(first.peaks(), scratch.outer_taken),
+                                    greedy::SumOfTakenSquares(second.peaks(), scratch.inner_taken));
+    }
+    return std::nullopt;
+}
+
+std::optional<double> FoundPairsTolerance(const CSimilarity& similarity) {
+    const double t = similarity.fragment_ion_tol;
+    const bool finds_few = t > 0.0 && t <= kWidestFoundTolerance;
+    switch (similarity.similar_method) {
+        case SIMILAR_DOT_PRODUCT_MOD:
+            if (similarity.fragment_ion_tol_type != TOLERANCE_DA || !finds_few) return std::nullopt;
+            return t;
+        case SIMILAR_BONANZA:
+            if (!finds_few) return std::nullopt;
+            return t;
+        case SIMILAR_COMPREHENSIVE:
+            return 0.5;
+        default:
+            return std::nullopt;
+    }
+}
 
 bool PassesOverSecondList(Similar_Method method) {
     return method == SIMILAR_DOT_PRODUCT_MOD || method == SIMILAR_DOT_PRODUCT_HALF || method == SIMILAR_DOT_PRODUCT_X ||

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -47,6 +49,30 @@ public:
 double IndexedGreedyScore(const CSimilarity& similarity, const IndexedPeakList& first,
                           const IndexedPeakList& second, double shift, GreedyScratch& scratch,
                           const MzCellTable* first_table = nullptr);
+
+/// Peak pairs of a first and a second list found beforehand, as positions in each list, the
+/// first-list positions ascending: every pair whose m/z lie within `tolerance` of each
+/// other, directly or once `shift` is added to the second's m/z, is among them, and perhaps
+/// others.
+struct FoundPeakPairs {
+    std::span<const std::pair<uint32_t, uint32_t>> pairs;
+    double shift = 0.0;
+    double tolerance = 0.0;
+};
+
+/// IndexedGreedyScore(similarity, first, second, shift, scratch), bit for bit, from peak
+/// pairs found beforehand rather than looked up: for "Dot Product Mod" in Da and for
+/// "Bonanza", at the shift the pairs were found for and a tolerance they serve. Nothing for
+/// any other case.
+std::optional<double> FoundGreedyScore(const CSimilarity& similarity, const IndexedPeakList& first,
+                                       const IndexedPeakList& second, double shift, const FoundPeakPairs& found,
+                                       GreedyScratch& scratch);
+
+/// The fragment tolerance at which FoundGreedyScore serves the scores that a search with
+/// `similarity` computes: its own for "Dot Product Mod" in Da and for "Bonanza"; 0.5 Da for
+/// "Comprehensive", which scores most pairs by "Dot Product Mod" at 0.5 Da. Nothing for the
+/// other methods, nor for tolerances so wide that finding the pairs costs more than it saves.
+std::optional<double> FoundPairsTolerance(const CSimilarity& similarity);
 
 /// Whether IndexedGreedyScore, given the first list's cell table, passes over the second
 /// list's peaks against the table's screen: for the methods whose first list is the outer

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <optional>
 #include <utility>
 
 #include "speclink/library/scoring/BestWholeShift.h"
@@ -56,6 +57,11 @@ double PreparedPairScorer::ComputeScore(double shift) {
         first_.Sort();
         second_.Sort();
         if (first_.IsRanked() && second_.IsRanked()) {
+            if (found_ != nullptr) {
+                const std::optional<double> score =
+                    FoundGreedyScore(similarity_, first_.ranked(), second_.ranked(), shift, *found_, scratch_);
+                if (score) return *score;
+            }
             return IndexedGreedyScore(similarity_, first_.ranked(), second_.ranked(), shift, scratch_, FirstTable());
         }
     }

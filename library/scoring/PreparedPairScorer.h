@@ -28,7 +28,12 @@ public:
         first_table_built_ = false;
         first_uses_ = 0;
     }
-    void SetSecond(const PreparedPeaks& peaks) { second_.Reset(peaks); }
+    /// `found`, when given, holds the peak pairs of the two ranked lists found beforehand,
+    /// which ComputeScore takes where they serve; it must outlive the pair's scoring.
+    void SetSecond(const PreparedPeaks& peaks, const FoundPeakPairs* found = nullptr) {
+        second_.Reset(peaks);
+        found_ = found;
+    }
 
     /// similarity().ComputeScore(first working list, second working list, shift), with its
     /// effect on the two working lists.
@@ -72,6 +77,7 @@ private:
     CSimilarity similarity_;
     WorkingList first_;
     WorkingList second_;
+    const FoundPeakPairs* found_ = nullptr;
     GreedyScratch scratch_;
     MzCellTable first_table_;
     bool first_table_built_ = false;

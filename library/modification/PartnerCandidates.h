@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <utility>
+#include <vector>
+
+#include "speclink/library/modification/FragmentIndex.h"
+#include "speclink/library/scoring/IndexedGreedyScore.h"
+
+namespace speclink {
+
+/// One thread's peak pairs between the spectrum of a row and each of its partners, found
+/// through a FragmentIndex for the whole row at once: for each partner j, the pairs whose m/z
+/// lie within the tolerance of each other, directly or once the partner's m/z is shifted by
+/// the difference of the precursor masses (the row's less the partner's), as a FoundPeakPairs
+/// for scoring the pair at that shift.
+class PartnerCandidates {
+public:
+    /// Finds the pairs of spectrum i with each of `partners` (ascending) at `tolerance` (Da),
+    /// when `index` holds spectrum i; for the partners it holds.
+    void Gather(const FragmentIndex& index, double tolerance, std::size_t i, std::span<const std::size_t> partners);
+
+    /// The pairs found for the c-th partner of the last Gather; null where none were sought.
+    const FoundPeakPairs* Of(std::size_t c) const { return c < held_.size() && held_[c] != 0 ? &found_[c] : nullptr; }
+
+private:
+    static constexpr uint32_t kNone = UINT32_MAX;
+
+    // A pair of peaks found for a partner: its place among the partners, and the positions
+    // in the row's list and in the partner's.
+    struct Found {
+        uint32_t partner;
+        uint32_t row_peak;
+        uint32_t partner_peak;
+    };
+
+    std::vector<uint32_t> partner_at_;  // per list position: the place of a partner, or kNone
+    std::vector<Found> gathered_;
+    std::vector<uint32_t> starts_;  // per partner, into pairs_
+    std::vector<std::pair<uint32_t, uint32_t>> pairs_;
+    std::vector<FoundPeakPairs> found_;
+    std::vector<char> held_;
+};
+
+}  // namespace speclink
