@@ -1,5 +1,6 @@
 #include "speclink/library/modification/FragmentIndex.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -20,19 +21,25 @@ bool Holdable(const PreparedPeaks& prepared, double mass) {
 
 FragmentIndex::FragmentIndex(std::span<const CSpectrum> spectra, const PreparedPeakLists& prepared,
                              std::span<const char> needed)
-    : spectra_(spectra), prepared_(prepared), held_(spectra.size(), 0) {
-    if (spectra.size() >= std::numeric_limits<uint32_t>::max()) return;
+    : prepared_(prepared) {
+    spectra_.reserve(spectra.size());
+    for (const CSpectrum& spectrum : spectra) spectra_.push_back({spectrum.precursor_mass, spectrum.charge, kAbsent});
+    if (spectra.size() >= kAbsent) return;
     uint64_t peaks = 0;
     for (std::size_t k = 0; k < spectra.size(); ++k) {
         if ((needed.empty() || needed[k] != 0) && Holdable(prepared[k], mass(k))) {
-            held_[k] = 1;
+            order_.push_back(static_cast<uint32_t>(k));
             peaks += prepared[k].ranked.peaks().size();
         }
     }
     if (peaks >= std::numeric_limits<uint32_t>::max()) {
-        held_.assign(held_.size(), 0);
+        order_.clear();
         return;
     }
+    std::stable_sort(order_.begin(), order_.end(), [&](uint32_t a, uint32_t b) {
+        return charge(a) != charge(b) ? charge(a) < charge(b) : mass(a) < mass(b);
+    });
+    for (std::size_t p = 0; p < order_.size(); ++p) spectra_[order_[p]].place = static_cast<uint32_t>(p);
     Fill(Key::kMz, by_mz_);
     Fill(Key::kMzLessMass, by_mz_less_mass_);
 }
@@ -40,8 +47,7 @@ FragmentIndex::FragmentIndex(std::span<const CSpectrum> spectra, const PreparedP
 void FragmentIndex::Fill(Key which, Cells& cells) const {
     double lowest = std::numeric_limits<double>::infinity();
     double highest = -lowest;
-    for (std::size_t k = 0; k < spectra_.size(); ++k) {
-        if (!Holds(k)) continue;
+    for (const uint32_t k : order_) {
         for (const Peak& peak : Peaks(k)) {
             const double key = KeyOf(which, k, peak);
             lowest = std::min(lowest, key);
@@ -55,26 +61,24 @@ void FragmentIndex::Fill(Key which, Cells& cells) const {
         return static_cast<std::size_t>(static_cast<int64_t>(std::floor(key)) - cells.first_cell);
     };
 
-    // Counted, then placed: walking the spectra in list order leaves each cell's entries in it.
+    // Counted, then placed: walking the spectra in order leaves each cell's entries in it.
     cells.start.assign(cells.count + 1, 0);
-    for (std::size_t k = 0; k < spectra_.size(); ++k) {
-        if (!Holds(k)) continue;
+    for (const uint32_t k : order_) {
         for (const Peak& peak : Peaks(k)) ++cells.start[cell_of(KeyOf(which, k, peak)) + 1];
     }
     for (std::size_t c = 0; c < cells.count; ++c) cells.start[c + 1] += cells.start[c];
     const uint32_t entries = cells.start[cells.count];
-    cells.spectrum.resize(entries);
+    cells.position.resize(entries);
     cells.offset.resize(entries);
     cells.peak.resize(entries);
     std::vector<uint32_t> next(cells.start.begin(), cells.start.end() - 1);
-    for (std::size_t k = 0; k < spectra_.size(); ++k) {
-        if (!Holds(k)) continue;
+    for (const uint32_t k : order_) {
         const PeakList& peaks = Peaks(k);
         for (std::size_t l = 0; l < peaks.size(); ++l) {
             const double key = KeyOf(which, k, peaks[l]);
             const std::size_t c = cell_of(key);
             const uint32_t e = next[c]++;
-            cells.spectrum[e] = static_cast<uint32_t>(k);
+            cells.position[e] = spectra_[k].place;
             // Exact: the key less the whole number below it.
             cells.offset[e] = static_cast<float>(key - static_cast<double>(cells.first_cell + static_cast<int64_t>(c)));
             cells.peak[e] = static_cast<uint16_t>(l);

@@ -21,9 +21,8 @@ namespace speclink {
 /// Each peak is kept under two keys: its m/z, and its m/z less its spectrum's precursor mass,
 /// under which a partner's peak shifted by the difference of the two precursor masses meets
 /// the spectrum's own peak. Under each key the peaks lie in unit cells of the key, and within
-/// a cell in list order, so that the peaks of the spectra within a range of the list are one
-/// run of each cell. (The engines order a search by charge, then mass: a row's partners are
-/// then one such range.)
+/// a cell by the spectra's charge, then precursor mass: the peaks of the spectra of one
+/// charge within a range of mass, such as a row's partners, are one run of each cell.
 ///
 /// Holds the spectra whose prepared ranked list is settled and indexed, with every m/z from 0
 /// to below kLargest and a precursor mass below kLargest in magnitude; there a key is known
@@ -38,19 +37,25 @@ public:
     static constexpr double kKeyError = 1e-6;
 
     /// Indexes the ranked lists in `prepared` of those of `spectra` for which `needed` is
-    /// empty or not 0. `spectra` and `prepared` must outlive the index.
+    /// empty or not 0. `prepared` must outlive the index.
     FragmentIndex(std::span<const CSpectrum> spectra, const PreparedPeakLists& prepared, std::span<const char> needed);
 
     /// Whether spectrum k's peaks are held.
-    bool Holds(std::size_t k) const { return held_[k] != 0; }
+    bool Holds(std::size_t k) const { return spectra_[k].place != kAbsent; }
+    /// The place of a held spectrum k among the held spectra by charge, then mass.
+    uint32_t PositionOf(std::size_t k) const { return spectra_[k].place; }
+    /// How many spectra are held.
+    std::size_t size() const { return order_.size(); }
+    /// The charge of spectrum k.
+    int32_t charge(std::size_t k) const { return spectra_[k].charge; }
     /// The precursor mass of spectrum k.
-    double mass(std::size_t k) const { return spectra_[k].precursor_mass; }
+    double mass(std::size_t k) const { return spectra_[k].mass; }
     /// The peaks of a held spectrum k, in the order whose positions ForEachNear gives.
     const PeakList& Peaks(std::size_t k) const { return prepared_[k].ranked.peaks(); }
 
-    /// Calls found(j, l) for each peak l of each held spectrum j from `first` to before `end`
-    /// whose key lies within `reach` of `key`; and perhaps for some peaks up to
-    /// 2 * kKeyError further. Cell by cell, and within a cell j ascending.
+    /// Calls found(p, l) for each peak l of the held spectrum at each place p from `first` to
+    /// before `end` (PositionOf) whose key lies within `reach` of `key`; and perhaps for some
+    /// peaks up to 2 * kKeyError further. Cell by cell, and within a cell p ascending.
     template <typename Found>
     void ForEachNear(Key which, double key, double reach, uint32_t first, uint32_t end, Found&& found) const {
         const Cells& cells = which == Key::kMz ? by_mz_ : by_mz_less_mass_;
@@ -65,11 +70,11 @@ public:
             const double base = origin + static_cast<double>(c);
             const double from = low - base;
             const double to = high - base;
-            const uint32_t* const spectrum = cells.spectrum.data();
-            const uint32_t* const cell_end = spectrum + cells.start[c + 1];
-            for (const uint32_t* s = std::lower_bound(spectrum + cells.start[c], cell_end, first);
+            const uint32_t* const position = cells.position.data();
+            const uint32_t* const cell_end = position + cells.start[c + 1];
+            for (const uint32_t* s = std::lower_bound(position + cells.start[c], cell_end, first);
                  s < cell_end && *s < end; ++s) {
-                const auto e = static_cast<std::size_t>(s - spectrum);
+                const auto e = static_cast<std::size_t>(s - position);
                 const auto offset = static_cast<double>(cells.offset[e]);
                 if (from <= offset && offset <= to) found(*s, cells.peak[e]);
             }
@@ -77,14 +82,16 @@ public:
     }
 
 private:
+    static constexpr uint32_t kAbsent = UINT32_MAX;
+
     /// The peaks under one key: cell c, the keys from first_cell + c on, holds entries
-    /// start[c] to start[c + 1], each the spectrum's list position, the key less the cell's
-    /// start, and the peak's position in its list.
+    /// start[c] to start[c + 1], each the spectrum's place (PositionOf), the key less the
+    /// cell's start, and the peak's position in its list.
     struct Cells {
         int64_t first_cell = 0;
         std::size_t count = 0;
         std::vector<uint32_t> start;
-        std::vector<uint32_t> spectrum;
+        std::vector<uint32_t> position;
         std::vector<float> offset;
         std::vector<uint16_t> peak;
     };
@@ -94,9 +101,16 @@ private:
         return which == Key::kMz ? peak.mz : peak.mz - mass(k);
     }
 
-    std::span<const CSpectrum> spectra_;
+    // What a row asks of each partner, at hand in one entry per list position.
+    struct Spectrum {
+        double mass;
+        int32_t charge;
+        uint32_t place;  // in order_, or kAbsent
+    };
+
+    std::vector<Spectrum> spectra_;
     const PreparedPeakLists& prepared_;
-    std::vector<char> held_;
+    std::vector<uint32_t> order_;  // list positions of the held spectra, by charge, then mass
     Cells by_mz_;
     Cells by_mz_less_mass_;
 };

@@ -1,38 +1,46 @@
 #include "speclink/library/modification/PartnerCandidates.h"
 
+#include <algorithm>
+
 namespace speclink {
 
 void PartnerCandidates::Gather(const FragmentIndex& index, double tolerance, std::size_t i,
                                std::span<const std::size_t> partners) {
     held_.assign(partners.size(), 0);
-    if (!index.Holds(i) || partners.empty()) return;
+    if (!index.Holds(i)) return;
     const double mass = index.mass(i);
+    const int32_t charge = index.charge(i);
     found_.resize(partners.size());
-    if (partner_at_.size() <= partners.back()) partner_at_.resize(partners.back() + 1, kNone);
+    if (partner_at_.size() < index.size()) partner_at_.resize(index.size(), kNone);
+    // The partners of spectrum i's charge lie from the first to the last place among them:
+    // by mass, on one side of spectrum i or both, with little else between. Partners of
+    // another charge are scored without.
+    uint32_t first = UINT32_MAX;
+    uint32_t end = 0;
     for (std::size_t c = 0; c < partners.size(); ++c) {
         const std::size_t j = partners[c];
-        if (!index.Holds(j)) continue;
+        if (!index.Holds(j) || index.charge(j) != charge) continue;
         held_[c] = 1;
-        partner_at_[j] = static_cast<uint32_t>(c);
+        const uint32_t p = index.PositionOf(j);
+        partner_at_[p] = static_cast<uint32_t>(c);
+        first = std::min(first, p);
+        end = std::max(end, p + 1);
         found_[c].shift = mass - index.mass(j);
         found_[c].tolerance = tolerance;
     }
 
-    // The partners ascend, so all lie from the first to the last: when the list is ordered
-    // by mass, little else does. The shifted line serves only the partners lighter than
-    // spectrum i, but sorting those out costs more than the few pairs it would spare.
+    // The shifted line serves only the partners lighter than spectrum i, those before it.
+    const uint32_t lighter_end = std::min(end, index.PositionOf(i));
     gathered_.clear();
-    const auto first = static_cast<uint32_t>(partners.front());
-    const auto end = static_cast<uint32_t>(partners.back() + 1);
     const double reach = tolerance + FragmentIndex::kKeyError;
     const PeakList& peaks = index.Peaks(i);
     for (std::size_t k = 0; k < peaks.size(); ++k) {
-        const auto gather = [&](uint32_t j, uint16_t l) {
-            const uint32_t partner = partner_at_[j];
+        const auto gather = [&](uint32_t p, uint16_t l) {
+            const uint32_t partner = partner_at_[p];
             if (partner != kNone) gathered_.push_back({partner, static_cast<uint32_t>(k), l});
         };
         index.ForEachNear(FragmentIndex::Key::kMz, peaks[k].mz, reach, first, end, gather);
-        index.ForEachNear(FragmentIndex::Key::kMzLessMass, peaks[k].mz - mass, reach, first, end, gather);
+        index.ForEachNear(FragmentIndex::Key::kMzLessMass, peaks[k].mz - mass, reach, first, lighter_end, gather);
     }
 
     // By partner, each partner's pairs in the order found: by the row's peak, ascending.
@@ -45,7 +53,7 @@ void PartnerCandidates::Gather(const FragmentIndex& index, double tolerance, std
     for (std::size_t c = 0; c < partners.size(); ++c) {
         found_[c].pairs = std::span(pairs_).subspan(begin, starts_[c] - begin);
         begin = starts_[c];
-        partner_at_[partners[c]] = kNone;
+        if (held_[c] != 0) partner_at_[index.PositionOf(partners[c])] = kNone;
     }
 }
 

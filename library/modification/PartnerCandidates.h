@@ -18,8 +18,8 @@ namespace speclink {
 /// for scoring the pair at that shift.
 class PartnerCandidates {
 public:
-    /// Finds the pairs of spectrum i with each of `partners` (ascending) at `tolerance` (Da),
-    /// when `index` holds spectrum i; for the partners it holds.
+    /// Finds the pairs of spectrum i with each of `partners` at `tolerance` (Da), when `index`
+    /// holds spectrum i; for the partners it holds that have spectrum i's charge.
     void Gather(const FragmentIndex& index, double tolerance, std::size_t i, std::span<const std::size_t> partners);
 
     /// The pairs found for the c-th partner of the last Gather; null where none were sought.
@@ -36,7 +36,7 @@ private:
         uint32_t partner_peak;
     };
 
-    std::vector<uint32_t> partner_at_;  // per list position: the place of a partner, or kNone
+    std::vector<uint32_t> partner_at_;  // per place in the index: the place of a partner, or kNone
     std::vector<Found> gathered_;
     std::vector<uint32_t> starts_;  // per partner, into pairs_
     std::vector<std::pair<uint32_t, uint32_t>> pairs_;

@@ -25,14 +25,15 @@
 namespace speclink {
 namespace {
 
-CSpectrum SpectrumOf(double mass, PeakList peaks) {
+CSpectrum SpectrumOf(double mass, PeakList peaks, int32_t charge = 2) {
     CSpectrum spectrum;
     spectrum.precursor_mass = mass;
+    spectrum.charge = charge;
     spectrum.peaks = std::move(peaks);
     return spectrum;
 }
 
-// ForEachNear's finds, as (spectrum, peak position in its ranked list).
+// ForEachNear's finds, as (place by charge and mass, peak position in the ranked list).
 std::vector<std::pair<uint32_t, uint16_t>> Near(const FragmentIndex& index, FragmentIndex::Key which, double key,
                                                 double reach, uint32_t first, uint32_t end) {
     std::vector<std::pair<uint32_t, uint16_t>> found;
@@ -41,17 +42,20 @@ std::vector<std::pair<uint32_t, uint16_t>> Near(const FragmentIndex& index, Frag
 }
 
 TEST(FragmentIndex, FindsThePeaksNearAKeyAmongTheSpectraOfARange) {
-    // Ranked lists run by falling intensity: the positions below are those of that order.
+    // Ranked lists run by falling intensity: the peak positions below are those of that order.
     const std::vector<CSpectrum> spectra = {
         SpectrumOf(1000.0, {{100.0, 9.0}, {200.0, 4.0}, {300.0, 1.0}}),
         SpectrumOf(984.0, {{100.4, 4.0}, {184.0, 9.0}, {299.49, 1.0}}),
-        SpectrumOf(950.0, {{99.6, 1.0}, {101.0, 4.0}}),
+        SpectrumOf(950.0, {{99.6, 1.0}, {101.0, 4.0}}, 3),
         SpectrumOf(900.0, {{-1.0, 1.0}, {100.0, 4.0}}),  // a negative m/z: not held
     };
     const PreparedPeakLists prepared(spectra, nullptr, {}, 1);
     const FragmentIndex index(spectra, prepared, {});
-    EXPECT_TRUE(index.Holds(0) && index.Holds(1) && index.Holds(2));
-    EXPECT_FALSE(index.Holds(3));
+    ASSERT_FALSE(index.Holds(3));
+    // By charge, then mass.
+    EXPECT_EQ(index.PositionOf(1), 0U);
+    EXPECT_EQ(index.PositionOf(0), 1U);
+    EXPECT_EQ(index.PositionOf(2), 2U);
 
     using Found = std::vector<std::pair<uint32_t, uint16_t>>;
     using Key = FragmentIndex::Key;
@@ -64,12 +68,12 @@ TEST(FragmentIndex, FindsThePeaksNearAKeyAmongTheSpectraOfARange) {
         Found expected;
     };
     const Case cases[] = {
-        {"m/z 100 within 0.5, across the cells 99 and 100", Key::kMz, 100.0, 0, 4, {{2, 1}, {0, 0}, {1, 1}}},
-        {"the same among spectra 1 and 2 only", Key::kMz, 100.0, 1, 3, {{2, 1}, {1, 1}}},
-        {"no spectrum in the range", Key::kMz, 100.0, 3, 4, {}},
-        {"m/z 300: 299.49 lies beyond", Key::kMz, 300.0, 0, 4, {{0, 2}}},
-        {"m/z less mass: 200 - 1000 meets 184 - 984", Key::kMzLessMass, -800.0, 0, 4, {{0, 1}, {1, 0}}},
-        {"m/z less mass beyond every key", Key::kMzLessMass, 5.0, 0, 4, {}},
+        {"m/z 100 within 0.5, across the cells 99 and 100", Key::kMz, 100.0, 0, 3, {{2, 1}, {0, 1}, {1, 0}}},
+        {"the same among the doubly charged", Key::kMz, 100.0, 0, 2, {{0, 1}, {1, 0}}},
+        {"the same among the triply charged", Key::kMz, 100.0, 2, 3, {{2, 1}}},
+        {"m/z 300: 299.49 lies beyond", Key::kMz, 300.0, 0, 3, {{1, 2}}},
+        {"m/z less mass: 200 - 1000 meets 184 - 984", Key::kMzLessMass, -800.0, 0, 3, {{0, 0}, {1, 1}}},
+        {"m/z less mass beyond every key", Key::kMzLessMass, 5.0, 0, 3, {}},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(Near(index, c.key, c.at, 0.5, c.first, c.end), c.expected) << c.what;
@@ -79,7 +83,7 @@ TEST(FragmentIndex, FindsThePeaksNearAKeyAmongTheSpectraOfARange) {
 // A list of spectra whose peaks meet one another's near the tolerance, directly and shifted
 // by the differences of their masses: each peak of a base list turns up in a spectrum as
 // it is, or moved by the spectrum's mass less the first one's, or either moved by about
-// the tolerance (just inside, on it, just outside).
+// the tolerance (just inside, on it, just outside). Pairs are sought among equal charges.
 std::vector<CSpectrum> RelatedSpectra(double tolerance) {
     const PeakList base = *test::FinePeakList(30);
     const auto count = *rc::gen::inRange<std::size_t>(2, 7);
@@ -104,7 +108,7 @@ std::vector<CSpectrum> RelatedSpectra(double tolerance) {
             }
         }
         std::sort(peaks.begin(), peaks.end(), ByMzAscending);
-        spectra.push_back(SpectrumOf(mass, std::move(peaks)));
+        spectra.push_back(SpectrumOf(mass, std::move(peaks), *rc::gen::element(2, 2, 3)));
     }
     return spectra;
 }
@@ -126,7 +130,8 @@ RC_GTEST_PROP(PartnerCandidates, FindEveryPassingPairAndScoreAsComputeScore, ())
         for (std::size_t c = 0; c < partners.size(); ++c) {
             const std::size_t j = partners[c];
             const FoundPeakPairs* found = candidates.Of(c);
-            RC_ASSERT((found != nullptr) == (index.Holds(i) && index.Holds(j)));
+            const bool sought = index.Holds(i) && index.Holds(j) && spectra[i].charge == spectra[j].charge;
+            RC_ASSERT((found != nullptr) == sought);
             if (found == nullptr) continue;
             const double shift = spectra[i].precursor_mass - spectra[j].precursor_mass;
             RC_ASSERT(std::bit_cast<uint64_t>(found->shift) == std::bit_cast<uint64_t>(shift));
