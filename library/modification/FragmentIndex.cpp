@@ -71,6 +71,7 @@ void FragmentIndex::Fill(Key which, Cells& cells) const {
     cells.position.resize(entries);
     cells.offset.resize(entries);
     cells.peak.resize(entries);
+    cells.value.resize(entries);
     std::vector<uint32_t> next(cells.start.begin(), cells.start.end() - 1);
     for (const uint32_t k : order_) {
         const PeakList& peaks = Peaks(k);
@@ -82,6 +83,7 @@ void FragmentIndex::Fill(Key which, Cells& cells) const {
             // Exact: the key less the whole number below it.
             cells.offset[e] = static_cast<float>(key - static_cast<double>(cells.first_cell + static_cast<int64_t>(c)));
             cells.peak[e] = static_cast<uint16_t>(l);
+            cells.value[e] = peaks[l];
         }
     }
 }

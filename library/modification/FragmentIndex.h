@@ -53,9 +53,10 @@ public:
     /// The peaks of a held spectrum k, in the order whose positions ForEachNear gives.
     const PeakList& Peaks(std::size_t k) const { return prepared_[k].ranked.peaks(); }
 
-    /// Calls found(p, l) for each peak l of the held spectrum at each place p from `first` to
-    /// before `end` (PositionOf) whose key lies within `reach` of `key`; and perhaps for some
-    /// peaks up to 2 * kKeyError further. Cell by cell, and within a cell p ascending.
+    /// Calls found(p, l, peak) for each peak l of the held spectrum at each place p from
+    /// `first` to before `end` (PositionOf) whose key lies within `reach` of `key`; and
+    /// perhaps for some peaks up to 2 * kKeyError further. Cell by cell, and within a cell p
+    /// ascending.
     template <typename Found>
     void ForEachNear(Key which, double key, double reach, uint32_t first, uint32_t end, Found&& found) const {
         const Cells& cells = which == Key::kMz ? by_mz_ : by_mz_less_mass_;
@@ -76,7 +77,7 @@ public:
                  s < cell_end && *s < end; ++s) {
                 const auto e = static_cast<std::size_t>(s - position);
                 const auto offset = static_cast<double>(cells.offset[e]);
-                if (from <= offset && offset <= to) found(*s, cells.peak[e]);
+                if (from <= offset && offset <= to) found(*s, cells.peak[e], cells.value[e]);
             }
         }
     }
@@ -86,7 +87,8 @@ private:
 
     /// The peaks under one key: cell c, the keys from first_cell + c on, holds entries
     /// start[c] to start[c + 1], each the spectrum's place (PositionOf), the key less the
-    /// cell's start, and the peak's position in its list.
+    /// cell's start, the peak's position in its list, and the peak itself: a row reads its
+    /// partners' peaks from the runs it walks here rather than from lists all over memory.
     struct Cells {
         int64_t first_cell = 0;
         std::size_t count = 0;
@@ -94,6 +96,7 @@ private:
         std::vector<uint32_t> position;
         std::vector<float> offset;
         std::vector<uint16_t> peak;
+        std::vector<Peak> value;
     };
 
     void Fill(Key which, Cells& cells) const;

@@ -82,8 +82,11 @@ void SearchPairs(const std::vector<CSpectrum>& spectra, std::size_t rows, const 
                 worker.scorer.SetFirst(prepared[i]);
                 CollectPartners(window, i, worker.row, passes);
                 if (fragments) worker.found.Gather(*fragments, *tolerance, i, worker.row.partners);
-                VisitPartners(prepared, worker.row, [&](std::size_t c, std::size_t j) {
-                    worker.scorer.SetSecond(prepared[j], fragments ? worker.found.Of(c) : nullptr);
+                // A pair scored from the peak pairs found has the partner's peaks in them.
+                const auto found = [&](std::size_t c) { return fragments ? worker.found.Of(c) : nullptr; };
+                const auto reads_peaks = [&](std::size_t c) { return found(c) == nullptr; };
+                VisitPartners(prepared, worker.row, reads_peaks, [&](std::size_t c, std::size_t j) {
+                    worker.scorer.SetSecond(prepared[j], found(c));
                     visit(worker.scorer, i, j, out.output);
                 });
             }

@@ -35,9 +35,9 @@ void PartnerCandidates::Gather(const FragmentIndex& index, double tolerance, std
     const double reach = tolerance + FragmentIndex::kKeyError;
     const PeakList& peaks = index.Peaks(i);
     for (std::size_t k = 0; k < peaks.size(); ++k) {
-        const auto gather = [&](uint32_t p, uint16_t l) {
+        const auto gather = [&](uint32_t p, uint16_t l, const Peak& peak) {
             const uint32_t partner = partner_at_[p];
-            if (partner != kNone) gathered_.push_back({partner, static_cast<uint32_t>(k), l});
+            if (partner != kNone) gathered_.push_back({partner, {static_cast<uint32_t>(k), l, peak}});
         };
         index.ForEachNear(FragmentIndex::Key::kMz, peaks[k].mz, reach, first, end, gather);
         index.ForEachNear(FragmentIndex::Key::kMzLessMass, peaks[k].mz - mass, reach, first, lighter_end, gather);
@@ -48,7 +48,7 @@ void PartnerCandidates::Gather(const FragmentIndex& index, double tolerance, std
     for (const Found& found : gathered_) ++starts_[found.partner + 1];
     for (std::size_t c = 0; c < partners.size(); ++c) starts_[c + 1] += starts_[c];
     pairs_.resize(gathered_.size());
-    for (const Found& found : gathered_) pairs_[starts_[found.partner]++] = {found.row_peak, found.partner_peak};
+    for (const Found& found : gathered_) pairs_[starts_[found.partner]++] = found.pair;
     uint32_t begin = 0;
     for (std::size_t c = 0; c < partners.size(); ++c) {
         found_[c].pairs = std::span(pairs_).subspan(begin, starts_[c] - begin);

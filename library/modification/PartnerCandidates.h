@@ -3,7 +3,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
-#include <utility>
 #include <vector>
 
 #include "speclink/library/modification/FragmentIndex.h"
@@ -28,18 +27,16 @@ public:
 private:
     static constexpr uint32_t kNone = UINT32_MAX;
 
-    // A pair of peaks found for a partner: its place among the partners, and the positions
-    // in the row's list and in the partner's.
+    // A pair of peaks found for a partner, and the partner's place among the partners.
     struct Found {
         uint32_t partner;
-        uint32_t row_peak;
-        uint32_t partner_peak;
+        FoundPeakPair pair;
     };
 
     std::vector<uint32_t> partner_at_;  // per place in the index: the place of a partner, or kNone
     std::vector<Found> gathered_;
     std::vector<uint32_t> starts_;  // per partner, into pairs_
-    std::vector<std::pair<uint32_t, uint32_t>> pairs_;
+    std::vector<FoundPeakPair> pairs_;
     std::vector<FoundPeakPairs> found_;
     std::vector<char> held_;
 };

@@ -36,13 +36,15 @@ void CollectPartners(const MassWindowIndex& window, std::size_t i, RowPartners& 
 
 /// Calls visit(c, j) for the c-th partner j of row.partners, in order. The partners'
 /// prepared lists lie all over memory, so those a few places ahead are fetched early: first
-/// their records, then the peaks these point at.
-template <typename Visit>
-void VisitPartners(const PreparedPeakLists& prepared, const RowPartners& row, Visit&& visit) {
+/// their records, then, where reads_peaks(c) says the pair reads them, the peaks these
+/// point at.
+template <typename ReadsPeaks, typename Visit>
+void VisitPartners(const PreparedPeakLists& prepared, const RowPartners& row, ReadsPeaks&& reads_peaks,
+                   Visit&& visit) {
     const std::vector<std::size_t>& partners = row.partners;
     for (std::size_t c = 0; c < partners.size(); ++c) {
         if (c + 4 < partners.size()) prepared.PrefetchRecord(partners[c + 4]);
-        if (c + 2 < partners.size()) prepared[partners[c + 2]].ranked.Prefetch();
+        if (c + 2 < partners.size() && reads_peaks(c + 2)) prepared[partners[c + 2]].ranked.Prefetch();
         visit(c, partners[c]);
     }
 }

@@ -244,19 +244,22 @@ double MatchFound(const IndexedPeakList& first, const IndexedPeakList& second, c
     if constexpr (kMarksOuter) scratch.outer_taken.assign(outer_peaks.size(), 0);
     scratch.inner_taken.assign(inner_peaks.size(), 0);
     double products = 0.0;
-    const std::span<const Candidate> pairs = found.pairs;
+    const std::span<const FoundPeakPair> pairs = found.pairs;
     for (std::size_t c = 0; c < pairs.size();) {
         const uint32_t k = pairs[c].first;
         const Peak& p = outer_peaks[k];
-        std::size_t best = inner_peaks.size();
+        const FoundPeakPair* best = nullptr;
         for (; c < pairs.size() && pairs[c].first == k; ++c) {
-            const uint32_t l = pairs[c].second;
-            if (l < best && scratch.inner_taken[l] == 0 && test(p, inner_peaks[l])) best = l;
+            const FoundPeakPair& pair = pairs[c];
+            if ((best == nullptr || pair.second < best->second) && scratch.inner_taken[pair.second] == 0 &&
+                test(p, pair.second_peak)) {
+                best = &pair;
+            }
         }
-        if (best == inner_peaks.size()) continue;
-        scratch.inner_taken[best] = 1;
+        if (best == nullptr) continue;
+        scratch.inner_taken[best->second] = 1;
         if constexpr (kMarksOuter) scratch.outer_taken[k] = 1;
-        products += p.intensity * inner_peaks[best].intensity;
+        products += p.intensity * best->second_peak.intensity;
     }
     return products;
 }

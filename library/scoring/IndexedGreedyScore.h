@@ -50,12 +50,19 @@ double IndexedGreedyScore(const CSimilarity& similarity, const IndexedPeakList& 
                           const IndexedPeakList& second, double shift, GreedyScratch& scratch,
                           const MzCellTable* first_table = nullptr);
 
-/// Peak pairs of a first and a second list found beforehand, as positions in each list, the
-/// first-list positions ascending: every pair whose m/z lie within `tolerance` of each
-/// other, directly or once `shift` is added to the second's m/z, is among them, and perhaps
-/// others.
+/// A pair of peaks of a first and a second list: their positions, and the second list's peak
+/// at its position, at hand.
+struct FoundPeakPair {
+    uint32_t first;
+    uint32_t second;
+    Peak second_peak;
+};
+
+/// Peak pairs of a first and a second list found beforehand, the first-list positions
+/// ascending: every pair whose m/z lie within `tolerance` of each other, directly or once
+/// `shift` is added to the second's m/z, is among them, and perhaps others.
 struct FoundPeakPairs {
-    std::span<const std::pair<uint32_t, uint32_t>> pairs;
+    std::span<const FoundPeakPair> pairs;
     double shift = 0.0;
     double tolerance = 0.0;
 };

@@ -37,7 +37,8 @@ CSpectrum SpectrumOf(double mass, PeakList peaks, int32_t charge = 2) {
 std::vector<std::pair<uint32_t, uint16_t>> Near(const FragmentIndex& index, FragmentIndex::Key which, double key,
                                                 double reach, uint32_t first, uint32_t end) {
     std::vector<std::pair<uint32_t, uint16_t>> found;
-    index.ForEachNear(which, key, reach, first, end, [&](uint32_t j, uint16_t l) { found.emplace_back(j, l); });
+    index.ForEachNear(which, key, reach, first, end,
+                      [&](uint32_t p, uint16_t l, const Peak& /*peak*/) { found.emplace_back(p, l); });
     return found;
 }
 
@@ -140,7 +141,11 @@ RC_GTEST_PROP(PartnerCandidates, FindEveryPassingPairAndScoreAsComputeScore, ())
 
             const PeakList& first = prepared[i].ranked.peaks();
             const PeakList& second = prepared[j].ranked.peaks();
-            const std::set<std::pair<uint32_t, uint32_t>> pairs(found->pairs.begin(), found->pairs.end());
+            std::set<std::pair<uint32_t, uint32_t>> pairs;
+            for (const FoundPeakPair& pair : found->pairs) {
+                RC_ASSERT(pair.second_peak == second[pair.second]);
+                pairs.emplace(pair.first, pair.second);
+            }
             const greedy::ShiftedTest test{tolerance, TOLERANCE_DA, shift};
             for (uint32_t k = 0; k < first.size(); ++k) {
                 for (uint32_t l = 0; l < second.size(); ++l) {
@@ -166,7 +171,7 @@ RC_GTEST_PROP(PartnerCandidates, FindEveryPassingPairAndScoreAsComputeScore, ())
 TEST(FoundGreedyScore, ServesOnlyTheShiftAndTolerancesItWasFoundFor) {
     const IndexedPeakList first(PeakList{{100.0, 2.0}, {200.0, 1.0}});
     const IndexedPeakList second(PeakList{{100.0, 2.0}, {184.0, 1.0}});
-    const std::vector<std::pair<uint32_t, uint32_t>> pairs = {{0, 0}, {1, 1}};
+    const std::vector<FoundPeakPair> pairs = {{0, 0, {100.0, 2.0}}, {1, 1, {184.0, 1.0}}};
     const FoundPeakPairs found{pairs, 16.0, 0.5};
     GreedyScratch scratch;
     struct Case {
