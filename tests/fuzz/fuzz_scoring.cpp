@@ -2,7 +2,8 @@
 // decoded into the selection method and counts, the scoring method (0 to 7 and beyond), the
 // tolerance and its unit, the shift, two peak lists and the reach of a cell table's screen.
 // The greedy scores must come out bit for bit the same by the m/z lookups of the engines,
-// through a cell table with that screen, as by the plain scan.
+// through a cell table with that screen, and from peak pairs found through an index of the
+// two lists' peaks, as by the plain scan.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
@@ -12,13 +13,19 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <optional>
+#include <vector>
 
 #include "speclink/tests/fuzz/FuzzSupport.h"
+#include "speclink/library/data/Spectrum.h"
+#include "speclink/library/modification/FragmentIndex.h"
+#include "speclink/library/modification/PartnerCandidates.h"
 #include "speclink/library/params/Para.h"
 #include "speclink/library/peaks/PeakSelect.h"
 #include "speclink/library/scoring/IndexedGreedyScore.h"
 #include "speclink/library/scoring/IndexedPeakList.h"
 #include "speclink/library/scoring/MzCellTable.h"
+#include "speclink/library/scoring/PreparedPeakLists.h"
 #include "speclink/library/scoring/Similarity.h"
 
 namespace {
@@ -70,6 +77,39 @@ void CheckSelection(const PeakList& before, const PeakList& after) {
     for (const Peak& peak : after) {
         Require(std::find(before.begin(), before.end(), peak) != before.end(), "selection made up a peak");
     }
+}
+
+/// The engines' other way to the greedy scores: two spectra, the second of precursor mass
+/// `mass` less `shift`, their peaks indexed and the peak pairs of the first with the second
+/// found through the index. Where those pairs serve, the score from them must be the scan's
+/// at the difference of the two masses.
+void CheckFoundPairs(const speclink::CSimilarity& scorer, const PeakList& first, const PeakList& second,
+                     double shift, double mass) {
+    using speclink::fuzz::Require;
+    const std::optional<double> tolerance = speclink::FoundPairsTolerance(scorer);
+    if (!tolerance) return;
+    std::vector<speclink::CSpectrum> spectra(2);
+    spectra[0].precursor_mass = mass;
+    spectra[0].peaks = first;
+    spectra[1].precursor_mass = mass - shift;
+    spectra[1].peaks = second;
+    const speclink::PreparedPeakLists prepared(spectra, nullptr, {}, 1);
+    const speclink::FragmentIndex index(spectra, prepared, {});
+    speclink::PartnerCandidates candidates;
+    const std::size_t partners[] = {1};
+    candidates.Gather(index, *tolerance, 0, partners);
+    const speclink::FoundPeakPairs* found = candidates.Of(0);
+    if (found == nullptr) return;
+    const double difference = spectra[0].precursor_mass - spectra[1].precursor_mass;
+    speclink::GreedyScratch scratch;
+    const std::optional<double> from_found =
+        speclink::FoundGreedyScore(scorer, prepared[0].ranked, prepared[1].ranked, difference, *found, scratch);
+    if (!from_found) return;
+    PeakList first_scanned = prepared[0].by_mz;
+    PeakList second_scanned = prepared[1].by_mz;
+    const double scanned = scorer.ComputeScore(first_scanned, second_scanned, difference);
+    Require(std::bit_cast<uint64_t>(*from_found) == std::bit_cast<uint64_t>(scanned),
+            "the peak pairs found scored otherwise than the scan");
 }
 
 }  // namespace
@@ -135,6 +175,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             speclink::IndexedGreedyScore(scorer, first_list, second_list, shift, scratch, table_given);
         Require(std::bit_cast<uint64_t>(looked_up) == std::bit_cast<uint64_t>(scanned),
                 "the lookups scored otherwise than the scan");
+        CheckFoundPairs(scorer, first_selected, second_selected, shift, ConsumeValue(in, 4000.0, true));
     }
     // Non-negative, moderate intensities give a score between 0 and 1; "Peak Count" counts a
     // matched peak of intensity 0.0 again in its shifted walk, so it may reach 2.
