@@ -28,6 +28,9 @@ void MoveFront(InputSpectra& from, std::size_t count, InputSpectra& to) {
     from.origins.erase(from.origins.begin(), from.origins.begin() + records);
 }
 
+// The modification search takes a spilled bucket's rows in this many pieces.
+constexpr std::size_t kPiecesPerBucket = 4;
+
 // Whether the search's method pairs triply charged spectra with doubly charged ones.
 bool PairsThreeWithTwo(Similar_Method method) {
     return method == SIMILAR_DOT_PRODUCT_X || method == SIMILAR_COMPREHENSIVE;
@@ -102,45 +105,60 @@ std::size_t SearchSpilled(const InputSpectra& input, CPara& para) {
     };
     std::size_t crossings = 0;
     for (std::size_t b = 0; b < buckets.size(); ++b) {
-        // The bucket's records become the piece's rows; it is not needed after them.
-        std::vector<CSpectrum> window = std::move(take(b).spectra);
+        // The bucket's records become the rows of its pieces; it is not needed after them.
+        const std::vector<CSpectrum> bucket = std::move(take(b).spectra);
         loaded.erase(b);
-        const std::size_t rows = window.size();
-        if (rows == 0) continue;
         const int32_t charge = buckets[b]->charge;
-        const double lightest = window.back().precursor_mass;
-        const double heaviest = window.front().precursor_mass;
-        std::vector<uint32_t> positions;
-        for (std::size_t k = 0; k < rows; ++k) positions.push_back(static_cast<uint32_t>(first_position[b] + k));
-        // The records of bucket p with masses from low to high, in the search's order.
         std::vector<std::size_t> used;
-        const auto add_partners = [&](std::size_t p, double low, double high) {
-            const InputSpectra& partners = take(p);
-            used.push_back(p);
-            for (std::size_t k = 0; k < partners.spectra.size(); ++k) {
-                const double mass = partners.spectra[k].precursor_mass;
-                if (mass >= low && mass <= high) {
-                    window.push_back(partners.spectra[k]);
-                    positions.push_back(static_cast<uint32_t>(first_position[p] + k));
+        bool crossed = false;
+        // A piece's prepared peaks and their index take several times its records, so a
+        // bucket is searched a share of its rows at a time, each with the partners it needs.
+        const std::size_t rows_per_piece = std::max<std::size_t>(1, bucket.size() / kPiecesPerBucket);
+        for (std::size_t first_row = 0; first_row < bucket.size(); first_row += rows_per_piece) {
+            const std::size_t end_row = std::min(bucket.size(), first_row + rows_per_piece);
+            const double lightest = bucket[end_row - 1].precursor_mass;
+            const double heaviest = bucket[first_row].precursor_mass;
+            std::vector<CSpectrum> window;
+            std::vector<uint32_t> positions;
+            const auto add = [&](const std::vector<CSpectrum>& records, std::size_t p, std::size_t k) {
+                window.push_back(records[k]);
+                positions.push_back(static_cast<uint32_t>(first_position[p] + k));
+            };
+            for (std::size_t k = first_row; k < end_row; ++k) add(bucket, b, k);
+            // The rest of the bucket is lighter: partners down to the mass window's reach.
+            for (std::size_t k = end_row; k < bucket.size(); ++k) {
+                if (bucket[k].precursor_mass >= lightest - reach) add(bucket, b, k);
+            }
+            // The records of bucket p with masses from low to high, in the search's order.
+            const auto add_partners = [&](std::size_t p, double low, double high) {
+                const InputSpectra& partners = take(p);
+                used.push_back(p);
+                for (std::size_t k = 0; k < partners.spectra.size(); ++k) {
+                    const double mass = partners.spectra[k].precursor_mass;
+                    if (mass >= low && mass <= high) {
+                        add(partners.spectra, p, k);
+                        crossed = true;
+                    }
+                }
+            };
+            // Later buckets of the same charge hold lighter records.
+            for (std::size_t p = b + 1;
+                 p < buckets.size() && buckets[p]->charge == charge && buckets[p]->high > lightest - reach; ++p) {
+                add_partners(p, lightest - reach, heaviest);
+            }
+            if (three_with_two && charge == 3) {
+                for (std::size_t p = b + 1; p < buckets.size(); ++p) {
+                    if (buckets[p]->charge == 2 && buckets[p]->high > lightest - reach &&
+                        buckets[p]->low < heaviest + reach) {
+                        add_partners(p, lightest - reach, heaviest + reach);
+                    }
                 }
             }
-        };
-        // Later buckets of the same charge hold lighter records.
-        for (std::size_t p = b + 1; p < buckets.size() && buckets[p]->charge == charge && buckets[p]->high > lightest - reach;
-             ++p) {
-            add_partners(p, lightest - reach, heaviest);
+            engine.SearchPiece(window, end_row - first_row, positions, para.similarity, para.peak_select);
         }
-        if (three_with_two && charge == 3) {
-            for (std::size_t p = b + 1; p < buckets.size(); ++p) {
-                if (buckets[p]->charge == 2 && buckets[p]->high > lightest - reach && buckets[p]->low < heaviest + reach) {
-                    add_partners(p, lightest - reach, heaviest + reach);
-                }
-            }
-        }
-        if (window.size() > rows) ++crossings;
-        engine.SearchPiece(window, rows, positions, para.similarity, para.peak_select);
-        // Buckets not needed by this piece are not needed by any later one: the windows
-        // move down in mass.
+        if (crossed) ++crossings;
+        // Buckets not needed by this bucket's pieces are not needed by any later one: the
+        // windows move down in mass.
         for (auto at = loaded.begin(); at != loaded.end();) {
             const bool keep = at->first > b && std::find(used.begin(), used.end(), at->first) != used.end();
             at = keep ? std::next(at) : loaded.erase(at);
