@@ -22,11 +22,12 @@ std::size_t ClusterSpilled(const EngineRequest& request, const Settings& setting
                            RunSummary& summary);
 
 /// speclink modsearch over records spilled to disk, a bucket at a time in the search's
-/// order (charge, then mass, highest first). The records of each bucket are searched as rows
-/// with every later record they can pair with, taken from the buckets that follow within the
-/// mass window (and, when the method pairs charge 3 with 2, from the doubly charged buckets
-/// around it): the files and output are those of the run over all records in memory. Gives
-/// how many buckets took partners from other buckets.
+/// order (charge, then mass, highest first). The records of each bucket are searched as rows,
+/// a share of them at a time, with every later record they can pair with: the rest of the
+/// bucket, and the buckets that follow within the mass window (and, when the method pairs
+/// charge 3 with 2, the doubly charged buckets around it). The files and output are those of
+/// the run over all records in memory. Gives how many buckets took partners from other
+/// buckets.
 std::size_t SearchSpilled(const InputSpectra& input, CPara& para);
 
 }  // namespace speclink::cli
