@@ -1,5 +1,6 @@
 #pragma once
 
+#include <bit>
 #include <cfenv>
 #include <clocale>
 #include <cmath>
@@ -81,11 +82,12 @@ public:
         const double magnitude = std::fabs(value);
         if (!exact_ || (decimals != 4 && decimals != 6) || !(magnitude < 0x1p53)) return false;
         // magnitude = mantissa * 2^exponent exactly, with a whole mantissa below 2^53 and
-        // an exponent of 0 or below.
-        int exponent = 0;
-        const double fraction = std::frexp(magnitude, &exponent);
-        const auto mantissa = static_cast<uint64_t>(std::ldexp(fraction, 53));
-        exponent -= 53;
+        // an exponent of 0 or below, read off the bits of the double.
+        const auto bits = std::bit_cast<uint64_t>(magnitude);
+        const auto biased = static_cast<int>(bits >> 52);
+        constexpr uint64_t kImplicitBit = uint64_t{1} << 52;
+        const uint64_t mantissa = biased == 0 ? bits : (bits & (kImplicitBit - 1)) | kImplicitBit;
+        const int exponent = biased == 0 ? -1074 : biased - 1075;
         // magnitude * 10^decimals = mantissa * 10^decimals * 2^exponent, below 2^73 before
         // the shift, rounded to the nearest whole number, ties to even.
         __extension__ typedef unsigned __int128 Wide;
