@@ -7,7 +7,9 @@
 # crash artifacts and the targets' own scratch files go into a fresh temporary directory. On a
 # finding the script prints the artifact's path, keeps that directory and exits 1; otherwise
 # the directory is removed (FUZZ_KEEP=1 keeps it) and the final libFuzzer statistics
-# ("#N DONE cov: X ft: Y ...") of every target are printed.
+# ("#N DONE cov: X ft: Y ...") of every target are printed. A unit that runs for 25 s is a
+# finding (a timeout); one merely slower than libFuzzer's usual 10 s is not, since a busy
+# machine can stall any unit that long.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -60,7 +62,8 @@ for name in $targets; do
   echo "== fuzz_$name for ${seconds}s (scratch: $scratch)"
   status=0
   (cd "$scratch" && TMPDIR="$scratch/tmp" "$build/tests/fuzz/fuzz_$name" \
-      -max_total_time="$seconds" -print_final_stats=1 -close_fd_mask=1 -timeout=25 -rss_limit_mb=2048 \
+      -max_total_time="$seconds" -print_final_stats=1 -close_fd_mask=1 -timeout=25 -report_slow_units=25 \
+      -rss_limit_mb=2048 \
       -max_len="$(max_len "$name")" -artifact_prefix="$scratch/artifacts/" \
       "$scratch/corpus" "$source_dir/tests/fuzz/corpus/$name") > "$scratch/log" 2>&1 || status=$?
   done_line=$(grep -E '^#[0-9]+[[:space:]]+DONE' "$scratch/log" | tail -n 1 || true)
