@@ -14,7 +14,7 @@ void PartnerCandidates::Gather(const FragmentIndex& index, double tolerance, std
     if (partner_at_.size() < index.size()) partner_at_.resize(index.size(), kNone);
     // The partners of spectrum i's charge lie from the first to the last place among them:
     // by mass, on one side of spectrum i or both, with little else between. Partners of
-    // another charge are scored without.
+    // another charge are scored without found pairs.
     uint32_t first = UINT32_MAX;
     uint32_t end = 0;
     for (std::size_t c = 0; c < partners.size(); ++c) {
