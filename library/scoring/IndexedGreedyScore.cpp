@@ -272,22 +272,29 @@ std::optional<double> FoundGreedyScore(const CSimilarity& similarity, const Inde
     const double t = similarity.fragment_ion_tol;
     // Both lines of the test, the direct one and the one at the shift, are those found.
     if (!(shift == found.shift) || !(t <= found.tolerance)) return std::nullopt;
-    const Similar_Method method = similarity.similar_method;
-    const CSimilarity::ScoreOperation operation =
-        method == SIMILAR_DOT_PRODUCT_MOD || method == SIMILAR_BONANZA
-            ? similarity.score_table[static_cast<std::size_t>(method)]
-            : nullptr;
-    if (method == SIMILAR_DOT_PRODUCT_MOD && operation == &CSimilarity::DotProductMod &&
-        similarity.fragment_ion_tol_type == TOLERANCE_DA) {
-        const double products = MatchFound(first, second, found, greedy::ShiftedTest{t, TOLERANCE_DA, shift}, scratch);
-        return greedy::Cosine(products, first.squares(), second.squares());
+    // A scoring operation replaced in score_table is called as it is, by the caller.
+    const auto replaced = [&](Similar_Method method, CSimilarity::ScoreOperation own) {
+        return similarity.score_table[static_cast<std::size_t>(method)] != own;
+    };
+    switch (similarity.similar_method) {
+        case SIMILAR_DOT_PRODUCT_MOD: {
+            if (replaced(SIMILAR_DOT_PRODUCT_MOD, &CSimilarity::DotProductMod) ||
+                similarity.fragment_ion_tol_type != TOLERANCE_DA) {
+                return std::nullopt;
+            }
+            const double products =
+                MatchFound(first, second, found, greedy::ShiftedTest{t, TOLERANCE_DA, shift}, scratch);
+            return greedy::Cosine(products, first.squares(), second.squares());
+        }
+        case SIMILAR_BONANZA: {
+            if (replaced(SIMILAR_BONANZA, &CSimilarity::Bonanza)) return std::nullopt;
+            const double products = MatchFound(first, second, found, greedy::BonanzaTest{t, shift}, scratch);
+            return greedy::BonanzaScore(products, greedy::SumOfTakenSquares(first.peaks(), scratch.outer_taken),
+                                        greedy::SumOfTakenSquares(second.peaks(), scratch.inner_taken));
+        }
+        default:
+            return std::nullopt;
     }
-    if (method == SIMILAR_BONANZA && operation == &CSimilarity::Bonanza) {
-        const double products = MatchFound(first, second, found, greedy::BonanzaTest{t, shift}, scratch);
-        return greedy::BonanzaScore(products, greedy::SumOfTakenSquares(first.peaks(), scratch.outer_taken),
-                                    greedy::SumOfTakenSquares(second.peaks(), scratch.inner_taken));
-    }
-    return std::nullopt;
 }
 
 std::optional<double> FoundPairsTolerance(const CSimilarity& similarity) {

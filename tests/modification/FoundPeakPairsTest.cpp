@@ -174,6 +174,8 @@ TEST(FoundGreedyScore, ServesOnlyTheShiftAndTolerancesItWasFoundFor) {
     const std::vector<FoundPeakPair> pairs = {{0, 0, {100.0, 2.0}}, {1, 1, {184.0, 1.0}}};
     const FoundPeakPairs found{pairs, 16.0, 0.5};
     GreedyScratch scratch;
+    CSimilarity replaced(SIMILAR_DOT_PRODUCT_MOD, 0.5, TOLERANCE_DA);
+    replaced.score_table[SIMILAR_DOT_PRODUCT_MOD] = &CSimilarity::Bonanza;
     struct Case {
         const char* what;
         CSimilarity scorer;
@@ -189,6 +191,7 @@ TEST(FoundGreedyScore, ServesOnlyTheShiftAndTolerancesItWasFoundFor) {
         {"ppm", CSimilarity(SIMILAR_DOT_PRODUCT_MOD, 0.5, TOLERANCE_PPM), 16.0, false},
         {"Dot Product Half", CSimilarity(SIMILAR_DOT_PRODUCT_HALF, 0.5, TOLERANCE_DA), 16.0, false},
         {"Dot Product", CSimilarity(SIMILAR_DOT_PRODUCT, 0.5, TOLERANCE_DA), 16.0, false},
+        {"a replaced scoring operation", replaced, 16.0, false},
     };
     for (const Case& c : cases) {
         const std::optional<double> score = FoundGreedyScore(c.scorer, first, second, c.shift, found, scratch);
